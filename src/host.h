@@ -1,0 +1,35 @@
+// Host services: directory listing and text-mode reading of pages and
+// linked files.  The program's paths use either separator and ignore
+// letter case, as on its own platform; each host source carries them
+// over to the host's file system.
+#ifndef PLOTWALK_HOST_H
+#define PLOTWALK_HOST_H
+
+struct hostdir;
+struct hostfile;
+
+// Opens a directory for listing.  Clears nothing, but sets errno: 0 on
+// success, ENOENT only when the path names nothing, ENOTDIR for a path
+// that is no directory and for the empty name, another code otherwise.
+hostdir *hostopendir(const char *path);
+
+// Returns the next entry's name, or nullptr at the end of the listing
+// and after a read error alike.
+const char *hostreaddir(hostdir *dir);
+
+void hostclosedir(hostdir *dir);
+
+// Opens a regular file for reading as text (CR LF read as LF); nullptr
+// for anything else.  Never blocks on FIFOs or devices.
+hostfile *hostfopen(const char *path);
+
+// fgets: at most size-1 bytes, up to and including a line feed.
+char *hostfgets(char *buf, int size, hostfile *file);
+
+// Nonzero once a read has met the end of the file or a read error.
+int hostfeof(hostfile *file);
+
+// Nonzero when closing failed.
+int hostfclose(hostfile *file);
+
+#endif

@@ -1,0 +1,496 @@
+// plotwalk: verify a hyperfiction story tree.
+//
+// Lists the HTML files of a directory, follows the links from the root
+// page through every page it reaches, reports each link whose target
+// cannot be found, and ends with a verdict on which HTML files belong to
+// the tree.  Every report line ends in CR LF.
+//
+// Exit status: 0 when the help text or a verdict was printed; 1 when the
+// run ended on an error message or the report could not be written.  A
+// failed allocation or close aborts.
+#include "plotwalk.h"
+
+#include <ctype.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "host.h"
+
+char fullname[namesize];
+int fullnamelen;
+char dirname[namesize];
+int dirnamelen;
+char rootname[namesize];
+flistentry flist[flistsize];
+int flistentries;
+
+// Hash index over the sorted catalogue: each slot holds the lowest
+// position of a name under letter-case folding, or -1.
+constexpr int indexsize = 2048;
+static int16_t flistindex[indexsize];
+static int indexedentries = -1;
+
+static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
+
+static const char *const helptext[] = {
+        "Usage 1: plotwalk",
+        "Usage 2: plotwalk directory",
+        "Usage 3: plotwalk root-file-name",
+        "",
+        "This program verifies a hyperfiction tree, starting with a \"root\" "
+        "file.",
+        "For Usage 1, the current directory will be used, and the first .htm "
+        "or .html",
+        "file will be used as the root file name.",
+        "For Usage 2, any argument that doesn't end in .htm or .html will be "
+        "assumed",
+        "to be a directory, and the first .htm or .html file in that directory",
+        "will be used as the root file name.",
+        "For Usage 3, the .htm or .html file given as the argument will be "
+        "used as the",
+        "root file name.  If no directory is specified within this name, the "
+        "current",
+        "directory will be assumed.",
+};
+
+// Ends the run; a report that could not be written is no success.
+[[noreturn]] static void finish(int status)
+{
+	if (fflush(stdout) != 0 || ferror(stdout))
+		status = 1;
+	exit(status);
+}
+
+// Ends the run abnormally, keeping the report printed so far.
+[[noreturn]] static void die()
+{
+	fflush(stdout);
+	abort();
+}
+
+static int isseparator(char c)
+{
+	return c == '/' || c == '\\';
+}
+
+static int foldchar(unsigned char c)
+{
+	return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+// Copies len bytes of src into buf as text; 0 when they do not fit.
+static int settext(char *buf, int size, const char *src, int len)
+{
+	if (len < 0 || len >= size)
+		return 0;
+	memcpy(buf, src, len);
+	buf[len] = '\0';
+	return 1;
+}
+
+void resetstate()
+{
+	memset(fullname, 0, sizeof fullname);
+	memset(dirname, 0, sizeof dirname);
+	memset(rootname, 0, sizeof rootname);
+	memset(flist, 0, sizeof flist);
+	fullnamelen = 0;
+	dirnamelen = 0;
+	flistentries = 0;
+	indexedentries = -1;
+}
+
+int helpme(int argc, char **argv)
+{
+	int help = argc > 2;
+
+	if (argc == 2)
+		for (const char *key : helpkeys)
+			if (strcmp(argv[1], key) == 0)
+				help = 1;
+	if (!help)
+		return 0;
+	for (const char *line : helptext)
+		printf("%s%c%c", line, 13, 10);
+	return 1;
+}
+
+// A name counts as HTML when ".htm" or ".HTM" stands in it letter for
+// letter, anywhere.
+int ishtmlname(const char *name)
+{
+	return strstr(name, ".htm") || strstr(name, ".html") ||
+	       strstr(name, ".HTM") || strstr(name, ".HTML");
+}
+
+// Sets fullname, dirname and rootname from the command line.
+void resolvetarget(int argc, char **argv)
+{
+	const char *split;
+
+	fullname[0] = dirname[0] = rootname[0] = '\0';
+	if (argc == 1) {
+		settext(fullname, namesize, ".", 1);
+		settext(dirname, namesize, ".", 1);
+		fullnamelen = dirnamelen = 1;
+	} else if (argc == 2) {
+		fullnamelen = (int)strnlen(argv[1], namesize);
+		if (!settext(fullname, namesize, argv[1], fullnamelen) ||
+		    fullnamelen == 0) {
+			fullname[0] = '\0';
+			printf("  Unable to use that argument.  For help, use "
+			       "'plotwalk -h'.%c%c",
+			       13, 10);
+			finish(1);
+		}
+	} else {
+		printf("  Unable to proceed.  For help, use 'plotwalk -h'.%c%c",
+		       13, 10);
+		finish(1);
+	}
+
+	if (ishtmlname(fullname)) {
+		// a slash anywhere wins over every backslash
+		split = strrchr(fullname, '/');
+		if (split == nullptr)
+			split = strrchr(fullname, '\\');
+		if (split != nullptr) {
+			dirnamelen = (int)(split - fullname) + 1;
+			settext(dirname, namesize, fullname, dirnamelen);
+			settext(rootname, namesize, split + 1,
+			        fullnamelen - dirnamelen);
+		} else {
+			dirnamelen = 1;
+			settext(dirname, namesize, ".", 1);
+			settext(rootname, namesize, fullname, fullnamelen);
+		}
+	} else {
+		dirnamelen = fullnamelen;
+		settext(dirname, namesize, fullname, fullnamelen);
+		settext(rootname, namesize, ".", 1);
+	}
+
+	// One trailing separator goes, but a drive root or bare drive stays.
+	if (dirnamelen == 3 && dirname[1] == ':' && isseparator(dirname[2]))
+		return;
+	if (dirnamelen == 2 && dirname[1] == ':')
+		return;
+	if (dirnamelen > 0 && isseparator(dirname[dirnamelen - 1]))
+		dirname[--dirnamelen] = '\0';
+}
+
+// Exchange sort, ascending in byte order.
+void brutesort(flistentry *list, int count)
+{
+	flistentry t;
+
+	for (int i = 0; i < count; i++)
+		for (int j = i + 1; j < count; j++)
+			if (strcmp(list[j].name, list[i].name) < 0) {
+				t = list[i];
+				list[i] = list[j];
+				list[j] = t;
+			}
+}
+
+static int namesmatch(const char *a, const char *b)
+{
+	for (; *a != '\0' && *b != '\0'; a++, b++)
+		if (*a != *b && foldchar(*a) != foldchar(*b))
+			return 0;
+	return *a == *b;
+}
+
+static unsigned hashname(const char *name)
+{
+	unsigned h = 2166136261u;
+
+	for (; *name != '\0'; name++)
+		h = (h ^ foldchar(*name)) * 16777619u;
+	return h;
+}
+
+// Indexes flist as it stands; a name whose folded form is already there
+// keeps the earlier, lower position.
+static void buildindex()
+{
+	memset(flistindex, 0xff, sizeof flistindex);
+	for (int i = 0; i < flistentries; i++) {
+		unsigned h = hashname(flist[i].name) & (indexsize - 1);
+		while (flistindex[h] >= 0 &&
+		       !namesmatch(flist[flistindex[h]].name, flist[i].name))
+			h = (h + 1) & (indexsize - 1);
+		if (flistindex[h] < 0)
+			flistindex[h] = (int16_t)i;
+	}
+	indexedentries = flistentries;
+}
+
+// The lowest position whose name equals the given one, letter case
+// ignored; -1 when none does.
+int indexofname(const flistentry *list, const char *name, int count)
+{
+	if (list == flist && count == flistentries &&
+	    indexedentries == flistentries) {
+		unsigned h = hashname(name) & (indexsize - 1);
+		for (; flistindex[h] >= 0; h = (h + 1) & (indexsize - 1))
+			if (namesmatch(flist[flistindex[h]].name, name))
+				return flistindex[h];
+		return -1;
+	}
+	for (int i = 0; i < count; i++)
+		if (namesmatch(list[i].name, name))
+			return i;
+	return -1;
+}
+
+// Fills the catalogue from dirname and prints the opening report lines.
+void readcatalogue()
+{
+	const char *name;
+	hostdir *dir;
+	int len;
+
+	errno = 0;
+	dir = hostopendir(dirname);
+	if (errno == ENOENT) {
+		printf("  The directory %s doesn't exist.  Aborting.%c%c",
+		       dirname, 13, 10);
+		finish(1);
+	}
+	if (errno != 0 || dir == nullptr) {
+		printf("  Unable to read directory %s.  Aborting.%c%c", dirname,
+		       13, 10);
+		finish(1);
+	}
+
+	flistentries = 0;
+	while ((name = hostreaddir(dir)) != nullptr) {
+		if (!ishtmlname(name))
+			continue;
+		len = (int)strlen(name);
+		if (!settext(flist[flistentries].name, entrynamesize, name,
+		             len)) {
+			printf("  Unable to process file names longer than "
+			       "127 characters%c%c",
+			       13, 10);
+			finish(1);
+		}
+		flist[flistentries].status = unreached;
+		if (++flistentries > flistmax) {
+			printf("  Unable to process more than 1023 HTML "
+			       "files%c%c",
+			       13, 10);
+			finish(1);
+		}
+	}
+	hostclosedir(dir);
+
+	brutesort(flist, flistentries);
+	buildindex();
+	if (strcmp(rootname, ".") == 0) {
+		const char *first = flistentries > 0 ? flist[0].name : "";
+		settext(rootname, namesize, first, (int)strlen(first));
+	}
+
+	printf("  As entered for verification: %s%c%c", fullname, 13, 10);
+	printf("%c%c", 13, 10);
+	printf("  %d HTML files found in directory %s%c%c", flistentries,
+	       dirname, 13, 10);
+	printf("%c%c", 13, 10);
+}
+
+// Cuts the reference that follows the equals sign at text into ref.
+// Slashes in the value are turned into backslashes in text itself.
+// Returns the reference's length, or 0 when there is none.
+int getworkfile(char *ref, int size, char *text)
+{
+	int textlen = (int)strlen(text);
+	int quoted = 0, n = 0, i = 1;
+
+	ref[0] = '\0';
+	if (textlen == 0)
+		return 0;
+	while (isspace((unsigned char)text[i]))
+		i++;
+	if (text[i] == '"') {
+		// the character after the opening quote is taken as it is
+		quoted = 1;
+		ref[n++] = text[i + 1];
+		i += 2;
+	}
+	for (; i < textlen; i++) {
+		char c = text[i];
+		if (quoted && c == '"') {
+			quoted = 0;
+			break;
+		}
+		if (!quoted && (isspace((unsigned char)c) || c == '>'))
+			break;
+		if (c == '/')
+			text[i] = c = '\\';
+		if (n >= size - 1) {
+			ref[0] = '\0';
+			return 0;
+		}
+		ref[n++] = c;
+	}
+	if (quoted) {
+		ref[0] = '\0';
+		return 0;
+	}
+	ref[n] = '\0';
+	return n;
+}
+
+// Joins dirname, a backslash and ref into path, with slashes turned into
+// backslashes and double quotes left out.  Returns the path's length; a
+// joinedsize buffer always holds dirname and a refsize reference.
+int expandworkfile(const char *ref, char *path, int size)
+{
+	int n = 0;
+
+	for (int part = 0; part < 3; part++) {
+		const char *s = part == 0 ? dirname : part == 1 ? "\\" : ref;
+		for (; *s != '\0'; s++) {
+			if (*s == '"')
+				continue;
+			if (n >= size - 1)
+				return n;
+			path[n++] = *s == '/' ? '\\' : *s;
+		}
+		path[n] = '\0';
+	}
+	return n;
+}
+
+// Scans one catalogued page: marks the pages its bare-name links reach,
+// probes links with a directory part, and reports what it cannot find.
+void plotwalk(const char *name)
+{
+	char ref[refsize], joined[joinedsize];
+	int pos = indexofname(flist, name, flistentries);
+	if (pos < 0)
+		return;
+	flist[pos].status = scanned;
+
+	size_t dirlen = strlen(dirname), namelen = strlen(name);
+	char *page = (char *)malloc(dirlen + namelen + 2);
+	if (page == nullptr)
+		die();
+	memcpy(page, dirname, dirlen);
+	page[dirlen] = '\\';
+	memcpy(page + dirlen + 1, name, namelen + 1);
+
+	hostfile *file = hostfopen(page);
+	if (file == nullptr) {
+		printf("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
+		finish(1);
+	}
+	char *line = (char *)malloc(linesize);
+	if (line == nullptr)
+		die();
+
+	while (!hostfeof(file)) {
+		line[0] = '\0';
+		hostfgets(line, linesize, file);
+		char *cursor = line;
+		while (*cursor != '\0') {
+			char *equals = strchr(cursor, '=');
+			if (equals == nullptr)
+				break;
+			int len = getworkfile(ref, refsize, equals);
+			if (len <= 0)
+				break;
+			cursor = equals + len;
+			int joinedlen = expandworkfile(ref, joined, joinedsize);
+			if (strchr(ref, ':') != nullptr)
+				continue;
+			if (strchr(ref, '/') != nullptr ||
+			    strchr(ref, '\\') != nullptr) {
+				// a path too long to open is a file not found
+				hostfile *linked = joinedlen <= maxpathlen
+				                           ? hostfopen(joined)
+				                           : nullptr;
+				if (linked == nullptr)
+					printf("  In %s, can't find linked "
+					       "file %s.%c%c",
+					       page, joined, 13, 10);
+				else if (hostfclose(linked) != 0)
+					die();
+				continue;
+			}
+			int target = indexofname(flist, ref, flistentries);
+			if (target < 0)
+				printf("  In %s, can't find linked file "
+				       "%s.%c%c",
+				       page, ref, 13, 10);
+			else if (flist[target].status != scanned)
+				flist[target].status = pending;
+		}
+	}
+
+	free(line);
+	if (hostfclose(file) != 0)
+		die();
+	free(page);
+}
+
+// Walks the tree from the root in passes until none is pending, then
+// prints the verdict.
+void walktree()
+{
+	int root = indexofname(flist, rootname, flistentries);
+	if (root < 0) {
+		printf("  The chosen root file name is not in the "
+		       "directory.%c%c",
+		       13, 10);
+		finish(1);
+	}
+	flist[root].status = pending;
+
+	for (int again = 1; again;) {
+		again = 0;
+		for (int i = 0; i < flistentries; i++)
+			if (flist[i].status == pending) {
+				plotwalk(flist[i].name);
+				again = 1;
+			}
+	}
+
+	printf("%c%c", 13, 10);
+	int treecount = 0;
+	for (int i = 0; i < flistentries; i++)
+		treecount += flist[i].status;
+	if (treecount == flistentries) {
+		printf("  All HTML files found in the directory are part of "
+		       "the%c%c",
+		       13, 10);
+		printf("  story tree with root %s.%c%c", rootname, 13, 10);
+		return;
+	}
+	printf("  %d HTML files found in the directory are part of the%c%c",
+	       treecount, 13, 10);
+	printf("  story tree with root %s.%c%c", rootname, 13, 10);
+	printf("%c%c", 13, 10);
+	for (int i = 0; i < flistentries; i++)
+		if (flist[i].status == unreached)
+			printf("  %s is in the directory, but is not part of "
+			       "the tree%c%c",
+			       flist[i].name, 13, 10);
+}
+
+int main(int argc, char **argv)
+{
+	printf("%c%c", 13, 10);
+	printf("Tellomar v1999.10 story tree verification program%c%c%c%c", 13,
+	       10, 13, 10);
+	if (helpme(argc, argv))
+		finish(0);
+	resolvetarget(argc, argv);
+	readcatalogue();
+	walktree();
+	finish(0);
+}

@@ -1,0 +1,46 @@
+// plotwalk: the process-wide names and catalogue, and the functions that
+// the unit tests call directly.
+#ifndef PLOTWALK_H
+#define PLOTWALK_H
+
+#include <stdint.h>
+
+constexpr int namesize = 256;            // fullname, dirname, rootname, a line
+constexpr int entrynamesize = 128;       // one catalogued name
+constexpr int flistsize = 1024;          // catalogue records
+constexpr int flistmax = 1023;           // names accepted
+constexpr int linesize = 256;            // one read of a page
+constexpr int refsize = 256;             // one reference
+constexpr int joinedsize = 2 * namesize; // dirname, backslash, reference
+constexpr int maxpathlen = 255;          // longest path that is opened
+
+constexpr uint16_t unreached = 0;
+constexpr uint16_t scanned = 1;
+constexpr uint16_t pending = 2;
+
+struct flistentry {
+	char name[entrynamesize];
+	uint16_t status;
+};
+
+extern char fullname[namesize];
+extern int fullnamelen;
+extern char dirname[namesize];
+extern int dirnamelen;
+extern char rootname[namesize];
+extern flistentry flist[flistsize];
+extern int flistentries;
+
+void resetstate();
+int helpme(int argc, char **argv);
+int ishtmlname(const char *name);
+void resolvetarget(int argc, char **argv);
+void brutesort(flistentry *list, int count);
+int indexofname(const flistentry *list, const char *name, int count);
+void readcatalogue();
+int getworkfile(char *ref, int size, char *text);
+int expandworkfile(const char *ref, char *path, int size);
+void plotwalk(const char *name);
+void walktree();
+
+#endif

@@ -1,0 +1,66 @@
+// End-to-end harness: real story trees in fresh temporary directories,
+// and runs of the built program over them with exact stdout captured.
+#ifndef PLOTWALK_HARNESS_H
+#define PLOTWALK_HARNESS_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct runresult {
+	std::string out; // stdout, byte for byte
+	int status = -1; // exit status, or -1 when it did not exit
+	int signal = 0;  // the signal that ended it, or 0
+	bool timedout = false;
+};
+
+// Runs the program with cwd as working directory and args as its
+// arguments after the program name; with noname, argv is empty (argc 0).
+// Standard input is closed; a run longer than timeout seconds is killed.
+runresult runplotwalk(const std::string &cwd,
+                      const std::vector<std::string> &args, bool noname = false,
+                      int timeout = 30);
+
+// True when the program is started through a command prefix (such as an
+// emulator) that cannot start it with an empty argument vector, or runs
+// on a host without POSIX file types.
+bool foreignhost();
+
+// The expected stdout: the empty line and banner that open every run,
+// then each of lines ended by CR LF.
+std::string report(const std::vector<std::string> &lines);
+
+// Every line ended by CR LF, without the opening banner.
+std::string crlf(const std::vector<std::string> &lines);
+
+void writefile(const std::string &path, const std::string &bytes);
+void makedir(const std::string &path);
+std::string readfile(const std::string &path);
+void removetree(const std::string &path);
+
+// A fresh temporary directory for each test, removed after it.
+class e2e : public ::testing::Test {
+      protected:
+	std::string root;
+	void SetUp() override;
+	void TearDown() override;
+	std::string at(const std::string &rel) const
+	{
+		return root + "/" + rel;
+	}
+	void file(const std::string &rel, const std::string &bytes)
+	{
+		writefile(at(rel), bytes);
+	}
+	void dir(const std::string &rel)
+	{
+		makedir(at(rel));
+	}
+	runresult run(const std::vector<std::string> &args)
+	{
+		return runplotwalk(root, args);
+	}
+};
+
+#endif
