@@ -161,6 +161,110 @@ void writefile(const std::string &path, const std::string &bytes)
 	close(fd);
 }
 
+void makefifo(const std::string &path)
+{
+	ASSERT_EQ(mkfifo(path.c_str(), 0644), 0)
+	        << path << ": " << strerror(errno);
+}
+
+void makelink(const std::string &target, const std::string &path)
+{
+	ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0)
+	        << path << ": " << strerror(errno);
+}
+
+void maketree(const std::string &base, const std::vector<node> &nodes)
+{
+	for (const node &n : nodes) {
+		std::string path = n.path;
+		bool isdir = n.kind == nodekind::dir ||
+		             (!path.empty() && path.back() == '/');
+		while (!path.empty() && path.back() == '/')
+			path.pop_back();
+		for (size_t i = path.find('/'); i != std::string::npos;
+		     i = path.find('/', i + 1)) {
+			std::string parent = base + "/" + path.substr(0, i);
+			ASSERT_TRUE(mkdir(parent.c_str(), 0755) == 0 ||
+			            errno == EEXIST)
+			        << parent << ": " << strerror(errno);
+		}
+		std::string full = base + "/" + path;
+		if (isdir)
+			makedir(full);
+		else if (n.kind == nodekind::fifo)
+			makefifo(full);
+		else if (n.kind == nodekind::link)
+			makelink(n.bytes, full);
+		else
+			writefile(full, n.bytes);
+	}
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a,
+                                   const std::vector<std::string> &b)
+{
+	a.insert(a.end(), b.begin(), b.end());
+	return a;
+}
+
+std::vector<std::string> opened(const std::string &entered, int count,
+                                const std::string &dir,
+                                const std::vector<std::string> &rest,
+                                const std::vector<std::string> &more)
+{
+	return std::vector<std::string>{
+	               "  As entered for verification: " + entered, "",
+	               "  " + std::to_string(count) +
+	                       " HTML files found in directory " + dir,
+	               ""} +
+	       rest + more;
+}
+
+std::vector<std::string> alltree(const std::string &root)
+{
+	return {"", "  All HTML files found in the directory are part of the",
+	        "  story tree with root " + root + "."};
+}
+
+std::vector<std::string> parttree(int count, const std::string &root,
+                                  const std::vector<std::string> &orphans)
+{
+	std::vector<std::string> v = {
+	        "",
+	        "  " + std::to_string(count) +
+	                " HTML files found in the directory are part of the",
+	        "  story tree with root " + root + ".", ""};
+	for (const std::string &o : orphans)
+		v.push_back(
+		        "  " + o +
+		        " is in the directory, but is not part of the tree");
+	return v;
+}
+
+void PrintTo(const runcase &c, std::ostream *os)
+{
+	*os << c.name;
+}
+
+std::string casename(const ::testing::TestParamInfo<runcase> &info)
+{
+	return info.param.name;
+}
+
+void runcases::check()
+{
+	const runcase &c = GetParam();
+	if (c.posixonly && foreignhost())
+		GTEST_SKIP() << "needs POSIX file types and argument vectors";
+	tree(c.files);
+	if (HasFatalFailure())
+		return;
+	runresult r = run(c.args);
+	EXPECT_EQ(r.out, report(c.lines));
+	EXPECT_EQ(r.status, c.status);
+	EXPECT_EQ(r.signal, 0);
+}
+
 void makedir(const std::string &path)
 {
 	ASSERT_EQ(mkdir(path.c_str(), 0755), 0)

@@ -35,6 +35,37 @@ std::string report(const std::vector<std::string> &lines);
 std::string crlf(const std::vector<std::string> &lines);
 
 void writefile(const std::string &path, const std::string &bytes);
+
+// One node of a tree built by maketree: a regular file holding bytes, a
+// directory (also any path ending in '/'), a FIFO, or a symbolic link
+// whose target is bytes.  Missing parent directories are made.
+enum class nodekind { file, dir, fifo, link };
+struct node {
+	std::string path;
+	std::string bytes;
+	nodekind kind = nodekind::file;
+};
+void maketree(const std::string &base, const std::vector<node> &nodes);
+void makefifo(const std::string &path);
+void makelink(const std::string &target, const std::string &path);
+
+// The report's opening lines for the argument as entered, the catalogue
+// count and the directory, followed by rest and more.
+std::vector<std::string> opened(const std::string &entered, int count,
+                                const std::string &dir,
+                                const std::vector<std::string> &rest = {},
+                                const std::vector<std::string> &more = {});
+
+// The verdict when every HTML file is in the tree.
+std::vector<std::string> alltree(const std::string &root);
+
+// The verdict when count files are in the tree and orphans are not.
+std::vector<std::string> parttree(int count, const std::string &root,
+                                  const std::vector<std::string> &orphans);
+
+// a followed by b.
+std::vector<std::string> operator+(std::vector<std::string> a,
+                                   const std::vector<std::string> &b);
 void makedir(const std::string &path);
 std::string readfile(const std::string &path);
 void removetree(const std::string &path);
@@ -61,6 +92,28 @@ class e2e : public ::testing::Test {
 	{
 		return runplotwalk(root, args);
 	}
+	void tree(const std::vector<node> &nodes)
+	{
+		maketree(root, nodes);
+	}
+};
+
+// One table-driven run: build files, run with args in the tree's top
+// directory, and compare stdout (after the banner) and exit status.
+struct runcase {
+	std::string name; // letters, digits and underscores
+	std::vector<node> files;
+	std::vector<std::string> args;
+	std::vector<std::string> lines;
+	int status = 0;
+	bool posixonly = false; // needs FIFOs or an empty argument vector
+};
+void PrintTo(const runcase &c, std::ostream *os);
+std::string casename(const ::testing::TestParamInfo<runcase> &info);
+
+class runcases : public e2e, public ::testing::WithParamInterface<runcase> {
+      protected:
+	void check();
 };
 
 #endif
