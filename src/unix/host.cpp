@@ -83,11 +83,11 @@ static void matchcomponent(char *out, int start, int complen)
 		memcpy(out + start, best, complen);
 }
 
-// Builds the host form of a program path; 0 when it is empty or too long.
-static int hostpath(const char *path, char *out, int outsize)
+// Builds the host form of a program path with its components as written;
+// returns its length, or 0 when it is empty or too long.
+static int buildpath(const char *path, char *out, int outsize)
 {
-	struct stat st;
-	int n = 0, i = 0, start, complen;
+	int n = 0, i = 0;
 
 	if (path[0] == '\0')
 		return 0;
@@ -100,7 +100,7 @@ static int hostpath(const char *path, char *out, int outsize)
 			break;
 		if (n > 0 && out[n - 1] != '/')
 			out[n++] = '/';
-		for (start = n; path[i] != '\0' && !isseparator(path[i]); i++) {
+		for (; path[i] != '\0' && !isseparator(path[i]); i++) {
 			if (n >= outsize - 1)
 				return 0;
 			out[n++] = path[i];
@@ -111,12 +111,16 @@ static int hostpath(const char *path, char *out, int outsize)
 		// nothing but separators: the root
 		out[n++] = '/';
 		out[n] = '\0';
-		return 1;
 	}
-	if (lstat(out, &st) == 0 || errno != ENOENT)
-		return 1;
+	return n;
+}
 
-	// Some component is missing as written: match each in turn.
+// Matches each component of out that is missing as written.
+static void matchpath(char *out, int n)
+{
+	struct stat st;
+	int start, complen;
+
 	for (start = (out[0] == '/') ? 1 : 0; start < n; start += complen + 1) {
 		char *sep = strchr(out + start, '/');
 		complen = sep ? (int)(sep - (out + start)) : n - start;
@@ -126,6 +130,18 @@ static int hostpath(const char *path, char *out, int outsize)
 			matchcomponent(out, start, complen);
 		out[start + complen] = c;
 	}
+}
+
+// Builds the host form of a program path; 0 when it is empty or too long.
+static int hostpath(const char *path, char *out, int outsize)
+{
+	struct stat st;
+	int n = buildpath(path, out, outsize);
+
+	if (n == 0)
+		return 0;
+	if (lstat(out, &st) != 0 && errno == ENOENT)
+		matchpath(out, n);
 	return 1;
 }
 
@@ -183,10 +199,19 @@ hostfile *hostfopen(const char *path)
 	hostfile *f;
 	int fd;
 
-	if (!hostpath(path, host, hostpathsize))
+	int n = buildpath(path, host, hostpathsize);
+	if (n == 0)
 		return nullptr;
+	// components are matched only when the path is missing as written
+	if (stat(host, &st) != 0) {
+		if (errno != ENOENT)
+			return nullptr;
+		matchpath(host, n);
+		if (stat(host, &st) != 0)
+			return nullptr;
+	}
 	// Only regular files: a FIFO or device must neither block nor be read.
-	if (stat(host, &st) != 0 || !S_ISREG(st.st_mode))
+	if (!S_ISREG(st.st_mode))
 		return nullptr;
 	fd = open(host, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0)
