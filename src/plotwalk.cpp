@@ -32,6 +32,15 @@ constexpr int indexsize = 2048;
 static int16_t flistindex[indexsize];
 static int indexedentries = -1;
 
+// Paths with a directory part probed so far, and whether each opened.
+constexpr int probesize = 512;
+struct probedpath {
+	char path[maxpathlen + 1];
+	int found;
+};
+static probedpath probes[probesize];
+static int probecount;
+
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
 static const char *const helptext[] = {
@@ -100,6 +109,8 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
+	memset(probes, 0, sizeof probes);
+	probecount = 0;
 }
 
 int helpme(int argc, char **argv)
@@ -357,13 +368,41 @@ int expandworkfile(const char *ref, char *path, int size)
 		for (; *s != '\0'; s++) {
 			if (*s == '"')
 				continue;
-			if (n >= size - 1)
+			if (n >= size - 1) {
+				path[n] = '\0';
 				return n;
+			}
 			path[n++] = *s == '/' ? '\\' : *s;
 		}
 		path[n] = '\0';
 	}
 	return n;
+}
+
+// Whether the joined path opens for reading.  A run verifies a tree that
+// stands still, so each path is opened once and its outcome remembered.
+static int probe(const char *path, int len)
+{
+	// a path too long to open is a file not found
+	if (len > maxpathlen)
+		return 0;
+	unsigned h = hashname(path) & (probesize - 1);
+	for (; probes[h].path[0] != '\0'; h = (h + 1) & (probesize - 1))
+		if (strcmp(probes[h].path, path) == 0)
+			return probes[h].found;
+
+	hostfile *linked = hostfopen(path);
+	int found = linked != nullptr;
+	if (linked != nullptr && hostfclose(linked) != 0)
+		die();
+	// the table stays at most three quarters full; later paths are
+	// opened every time
+	if (probecount < probesize * 3 / 4) {
+		memcpy(probes[h].path, path, len + 1);
+		probes[h].found = found;
+		probecount++;
+	}
+	return found;
 }
 
 // Scans one catalogued page: marks the pages its bare-name links reach,
@@ -410,16 +449,10 @@ void plotwalk(const char *name)
 				continue;
 			if (strchr(ref, '/') != nullptr ||
 			    strchr(ref, '\\') != nullptr) {
-				// a path too long to open is a file not found
-				hostfile *linked = joinedlen <= maxpathlen
-				                           ? hostfopen(joined)
-				                           : nullptr;
-				if (linked == nullptr)
+				if (!probe(joined, joinedlen))
 					printf("  In %s, can't find linked "
 					       "file %s.%c%c",
 					       page, joined, 13, 10);
-				else if (hostfclose(linked) != 0)
-					die();
 				continue;
 			}
 			int target = indexofname(flist, ref, flistentries);
