@@ -32,4 +32,8 @@ int hostfeof(hostfile *file);
 // Nonzero when closing failed.
 int hostfclose(hostfile *file);
 
+// Gives standard output a large buffer unless it is a terminal; called
+// before anything is printed.
+void hostbufferoutput();
+
 #endif

@@ -517,6 +517,7 @@ void walktree()
 
 int main(int argc, char **argv)
 {
+	hostbufferoutput();
 	printf("%c%c", 13, 10);
 	printf("Tellomar v1999.10 story tree verification program%c%c%c%c", 13,
 	       10, 13, 10);

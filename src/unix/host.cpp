@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 
 constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
+constexpr int outsize = 65536;
 
 struct hostdir {
 	DIR *dir;
@@ -310,6 +312,16 @@ char *hostfgets(char *buf, int size, hostfile *f)
 int hostfeof(hostfile *f)
 {
 	return f->eof || f->err;
+}
+
+void hostbufferoutput()
+{
+	static char buf[outsize];
+
+	// a report of millions of lines goes out in few writes; a terminal
+	// keeps its line buffering
+	if (!isatty(STDOUT_FILENO))
+		setvbuf(stdout, buf, _IOFBF, sizeof buf);
 }
 
 int hostfclose(hostfile *f)
