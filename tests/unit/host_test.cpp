@@ -1,0 +1,381 @@
+// The POSIX host layer: directory opening and listing, mapping of the
+// program's paths, and text-mode reading of regular files.
+#include "host.h"
+
+#include <gtest/gtest.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string backslashed(std::string s)
+{
+	std::replace(s.begin(), s.end(), '/', '\\');
+	return s;
+}
+
+class host : public ::testing::Test {
+      protected:
+	std::string root;
+	void SetUp() override
+	{
+		char tmpl[] = "/tmp/plotwalkhost-XXXXXX";
+		ASSERT_NE(mkdtemp(tmpl), nullptr);
+		root = tmpl;
+	}
+	void TearDown() override
+	{
+		std::filesystem::remove_all(root);
+	}
+	std::string at(const std::string &rel) const
+	{
+		return root + "/" + rel;
+	}
+	void file(const std::string &rel, const std::string &bytes)
+	{
+		int fd = open(at(rel).c_str(), O_CREAT | O_WRONLY | O_TRUNC,
+		              0644);
+		ASSERT_GE(fd, 0) << rel;
+		ASSERT_EQ(write(fd, bytes.data(), bytes.size()),
+		          (ssize_t)bytes.size());
+		close(fd);
+	}
+	void dir(const std::string &rel)
+	{
+		ASSERT_EQ(mkdir(at(rel).c_str(), 0755), 0) << rel;
+	}
+	void link(const std::string &target, const std::string &rel)
+	{
+		ASSERT_EQ(symlink(target.c_str(), at(rel).c_str()), 0) << rel;
+	}
+};
+
+// The listing of a directory; empty when it cannot be opened.
+std::set<std::string> listing(const std::string &path)
+{
+	std::set<std::string> names;
+	hostdir *d = hostopendir(path.c_str());
+	if (d == nullptr)
+		return names;
+	for (const char *n; (n = hostreaddir(d)) != nullptr;)
+		names.insert(n);
+	hostclosedir(d);
+	return names;
+}
+
+// Every piece a page loop reads, fgets-style with a 256-byte buffer;
+// the loop must end on its own.
+std::vector<std::string> pieces(const std::string &path)
+{
+	std::vector<std::string> got;
+	hostfile *f = hostfopen(path.c_str());
+	if (f == nullptr) {
+		ADD_FAILURE() << "cannot open " << path;
+		return got;
+	}
+	char buf[256];
+	for (int guard = 0; !hostfeof(f); guard++) {
+		if (guard > 100000) {
+			ADD_FAILURE() << "reading never ends";
+			break;
+		}
+		buf[0] = '\0';
+		hostfgets(buf, sizeof buf, f);
+		if (buf[0] != '\0')
+			got.push_back(buf);
+	}
+	EXPECT_EQ(hostfclose(f), 0);
+	return got;
+}
+
+// fgets pieces of text that is already in LF form.
+std::vector<std::string> split(const std::string &text)
+{
+	std::vector<std::string> v;
+	for (size_t i = 0; i < text.size();) {
+		size_t nl = text.find('\n', i);
+		size_t end = nl == std::string::npos ? text.size() : nl + 1;
+		end = std::min(end, i + 255);
+		v.push_back(text.substr(i, end - i));
+		i = end;
+	}
+	return v;
+}
+
+} // namespace
+
+TEST_F(host, opendirerrors)
+{
+	dir("dir");
+	dir("a");
+	dir("a/b");
+	file("file.txt", "x\n");
+	link("nowhere", "dangling");
+	link("dir", "linkdir");
+	link("loop", "loop");
+	enum { ok, noent, notdir, other };
+	struct {
+		std::string path;
+		int errnokind;
+	} cases[] = {
+	        {root, ok},
+	        {at("dir"), ok},
+	        {at("dir/"), ok},
+	        {at("linkdir"), ok},
+	        {at("DIR"), ok},
+	        {at("A/B"), ok},
+	        {root + "//a//b//", ok},
+	        {backslashed(at("a/b")), ok},
+	        {backslashed(at("a")) + "\\\\b", ok},
+	        {"/", ok},
+	        {"\\", ok},
+	        {at("missing"), noent},
+	        {at("missing/x"), noent},
+	        {at("dir/missing"), noent},
+	        {at("file.txt"), notdir},
+	        {at("FILE.TXT"), notdir},
+	        {"", notdir},
+	        {at("dangling"), other},
+	        {at("loop"), other},
+	        {at("file.txt/x"), other},
+	};
+	for (auto &c : cases) {
+		errno = EINVAL;
+		hostdir *d = hostopendir(c.path.c_str());
+		int e = errno;
+		switch (c.errnokind) {
+		case ok:
+			EXPECT_EQ(e, 0) << c.path;
+			EXPECT_NE(d, nullptr) << c.path;
+			break;
+		case noent:
+			EXPECT_EQ(e, ENOENT) << c.path;
+			break;
+		case notdir:
+			EXPECT_EQ(e, ENOTDIR) << c.path;
+			break;
+		case other:
+			EXPECT_NE(e, 0) << c.path;
+			EXPECT_NE(e, ENOENT) << c.path;
+			break;
+		}
+		if (c.errnokind != ok) {
+			EXPECT_EQ(d, nullptr) << c.path;
+		}
+		if (d != nullptr)
+			hostclosedir(d);
+	}
+}
+
+TEST_F(host, listingandmapping)
+{
+	dir("dir");
+	dir("dir/sub");
+	file("dir/page.htm", "");
+	dir("a");
+	dir("a/b");
+	file("a/b/inner.txt", "");
+	// case matches without an exact one: the lowest in byte order wins
+	dir("cases");
+	for (const char *n : {"caseDir", "CaseDir", "casedir"}) {
+		dir(std::string("cases/") + n);
+		file(std::string("cases/") + n + "/" + n, "");
+	}
+	std::set<std::string> want = {".", "..", "sub", "page.htm"};
+	EXPECT_EQ(listing(at("dir")), want);
+	EXPECT_EQ(listing(at("DIR")), want);
+	EXPECT_EQ(listing(backslashed(at("Dir")) + "\\"), want);
+	EXPECT_EQ(listing(at("cases/CASEDIR")),
+	          (std::set<std::string>{".", "..", "CaseDir"}));
+	EXPECT_EQ(listing(at("cases/casedir")),
+	          (std::set<std::string>{".", "..", "casedir"}));
+
+	// relative paths start from the working directory
+	char cwd[PATH_MAX];
+	ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+	ASSERT_EQ(chdir(root.c_str()), 0);
+	std::set<std::string> inner = {".", "..", "inner.txt"};
+	EXPECT_EQ(listing("DIR"), want);
+	EXPECT_EQ(listing("a\\b"), inner);
+	EXPECT_EQ(listing("a//b"), inner);
+	EXPECT_EQ(listing("A\\B\\"), inner);
+	EXPECT_EQ(listing(".\\A/b"), inner);
+	EXPECT_EQ(listing("cases\\CASEDIR"),
+	          (std::set<std::string>{".", "..", "CaseDir"}));
+	ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST_F(host, opensonlyregularfiles)
+{
+	dir("dir");
+	file("file.txt", "text\n");
+	file("dir/Page.HTM", "page\n");
+	link("file.txt", "link.txt");
+	link("dir", "linkdir");
+	link("nowhere", "dangling");
+	ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
+	link("fifo", "linkfifo");
+	struct {
+		std::string path;
+		const char *text; // nullptr: must not open
+	} cases[] = {
+	        {at("file.txt"), "text\n"},
+	        {at("FILE.TXT"), "text\n"},
+	        {at("link.txt"), "text\n"},
+	        {backslashed(at("dir/page.htm")), "page\n"},
+	        {at("DIR//page.htm"), "page\n"},
+	        {at("dir"), nullptr},
+	        {at("linkdir"), nullptr},
+	        {at("dangling"), nullptr},
+	        {at("missing.txt"), nullptr},
+	        {at("file.txt/x"), nullptr},
+	        {at("fifo"), nullptr},
+	        {at("linkfifo"), nullptr},
+	        {"/dev/null", nullptr},
+	        {"/", nullptr},
+	        {"", nullptr},
+	};
+	for (auto &c : cases) {
+		alarm(10); // a FIFO that blocks ends the run here
+		hostfile *f = hostfopen(c.path.c_str());
+		alarm(0);
+		if (c.text == nullptr) {
+			EXPECT_EQ(f, nullptr) << c.path;
+			if (f != nullptr)
+				hostfclose(f);
+			continue;
+		}
+		ASSERT_NE(f, nullptr) << c.path;
+		char buf[256];
+		EXPECT_EQ(hostfgets(buf, sizeof buf, f), buf) << c.path;
+		EXPECT_STREQ(buf, c.text) << c.path;
+		EXPECT_EQ(hostfclose(f), 0) << c.path;
+	}
+
+	// several case matches and no exact one: the lowest in byte order
+	dir("twins");
+	for (const char *n : {"pAGE.htm", "Page.htm", "PAGE.htm", "page.HTM"})
+		file(std::string("twins/") + n, n);
+	hostfile *f = hostfopen(at("twins/page.htm").c_str());
+	ASSERT_NE(f, nullptr);
+	char buf[256];
+	ASSERT_NE(hostfgets(buf, sizeof buf, f), nullptr);
+	EXPECT_STREQ(buf, "PAGE.htm");
+	hostfclose(f);
+}
+
+TEST_F(host, lines)
+{
+	std::string x255(255, 'x');
+	struct {
+		std::string bytes;
+		std::vector<std::string> want;
+	} cases[] = {
+	        {"", {}},
+	        {"a\nb\n", {"a\n", "b\n"}},
+	        {"a\nb", {"a\n", "b"}},
+	        {"abc", {"abc"}},
+	        {"\n\n", {"\n", "\n"}},
+	        {"a\r\nb\r\n", {"a\n", "b\n"}},
+	        {"a\rb\n", {"a\rb\n"}},
+	        {"a\r", {"a\r"}},
+	        {"\r", {"\r"}},
+	        {"\r\r\n", {"\r\n"}},
+	        {"a\n\r", {"a\n", "\r"}},
+	        {"\r\n\r\n", {"\n", "\n"}},
+	        {std::string(600, 'x') + "\n",
+	         {x255, x255, std::string(90, 'x') + "\n"}},
+	        {x255 + "\n", {x255, "\n"}},
+	        {std::string(254, 'x') + "\r\n",
+	         {std::string(254, 'x') + "\n"}},
+	        {x255 + "\r\n", {x255, "\n"}},
+	};
+	for (auto &c : cases) {
+		file("page.htm", c.bytes);
+		EXPECT_EQ(pieces(at("page.htm")), c.want) << c.bytes;
+	}
+}
+
+TEST_F(host, readblockborder)
+{
+	// 65535 bytes before the tail: the first 65536-byte read ends with
+	// the tail's first byte
+	std::string prefix;
+	while (prefix.size() + 100 <= 65535)
+		prefix += std::string(99, 'x') + "\n";
+	prefix += std::string(65535 - prefix.size(), 'y');
+	ASSERT_EQ(prefix.size(), 65535u);
+	// a few blocks of CR LF lines
+	std::string crlfs, lfs;
+	for (int i = 0; i < 8000; i++) {
+		crlfs += "line " + std::to_string(i) + " of many\r\n";
+		lfs += "line " + std::to_string(i) + " of many\n";
+	}
+	struct {
+		std::string tail, lf;
+	} cases[] = {
+	        {"\r\nend\n", "\nend\n"}, {"\r\n", "\n"},
+	        {"\rx\n", "\rx\n"},       {"\r", "\r"},
+	        {"\r\r\n", "\r\n"},       {"z\r", "z\r"},
+	        {"z\r\n", "z\n"},         {"\n" + crlfs, "\n" + lfs},
+	};
+	for (auto &c : cases) {
+		std::string lf = prefix + c.lf;
+		file("page.htm", prefix + c.tail);
+		EXPECT_EQ(pieces(at("page.htm")), split(lf))
+		        << "tail " << c.tail.substr(0, 8);
+	}
+}
+
+TEST_F(host, endoffile)
+{
+	char buf[256];
+
+	// an empty file: the first read delivers nothing and marks the end
+	file("empty.htm", "");
+	hostfile *f = hostfopen(at("empty.htm").c_str());
+	ASSERT_NE(f, nullptr);
+	strcpy(buf, "keep");
+	EXPECT_EQ(hostfgets(buf, sizeof buf, f), nullptr);
+	EXPECT_STREQ(buf, "keep");
+	EXPECT_NE(hostfeof(f), 0);
+	EXPECT_EQ(hostfclose(f), 0);
+
+	// after the last line the end is met by the next read
+	file("one.htm", "only\n");
+	f = hostfopen(at("one.htm").c_str());
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(hostfgets(buf, sizeof buf, f), buf);
+	EXPECT_STREQ(buf, "only\n");
+	strcpy(buf, "keep");
+	EXPECT_EQ(hostfgets(buf, sizeof buf, f), nullptr);
+	EXPECT_STREQ(buf, "keep");
+	EXPECT_NE(hostfeof(f), 0);
+	EXPECT_EQ(hostfclose(f), 0);
+}
+
+TEST_F(host, nulbytes)
+{
+	file("nul.htm", std::string("a\0b\r\nc\n", 7));
+	hostfile *f = hostfopen(at("nul.htm").c_str());
+	ASSERT_NE(f, nullptr);
+	char buf[256];
+	memset(buf, 'Z', sizeof buf);
+	EXPECT_EQ(hostfgets(buf, sizeof buf, f), buf);
+	EXPECT_EQ(std::string(buf, 5), std::string("a\0b\n\0", 5));
+	EXPECT_EQ(hostfgets(buf, sizeof buf, f), buf);
+	EXPECT_STREQ(buf, "c\n");
+	EXPECT_EQ(hostfclose(f), 0);
+}
