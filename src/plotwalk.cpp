@@ -10,7 +10,6 @@
 // failed allocation or close aborts.
 #include "plotwalk.h"
 
-#include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -82,6 +81,12 @@ static const char *const helptext[] = {
 static int isseparator(char c)
 {
 	return c == '/' || c == '\\';
+}
+
+// White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
+static int iswhite(char c)
+{
+	return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 static int foldchar(unsigned char c)
@@ -318,27 +323,29 @@ void readcatalogue()
 // Returns the reference's length, or 0 when there is none.
 int getworkfile(char *ref, int size, char *text)
 {
-	int textlen = (int)strlen(text);
 	int quoted = 0, n = 0, i = 1;
 
 	ref[0] = '\0';
-	if (textlen == 0)
+	if (text[0] == '\0')
 		return 0;
-	while (isspace((unsigned char)text[i]))
+	while (iswhite(text[i]))
 		i++;
 	if (text[i] == '"') {
-		// the character after the opening quote is taken as it is
+		// the character after the opening quote is taken as it is; a
+		// quote that ends the text leaves the value open
+		if (text[i + 1] == '\0')
+			return 0;
 		quoted = 1;
 		ref[n++] = text[i + 1];
 		i += 2;
 	}
-	for (; i < textlen; i++) {
+	for (; text[i] != '\0'; i++) {
 		char c = text[i];
 		if (quoted && c == '"') {
 			quoted = 0;
 			break;
 		}
-		if (!quoted && (isspace((unsigned char)c) || c == '>'))
+		if (!quoted && (iswhite(c) || c == '>'))
 			break;
 		if (c == '/')
 			text[i] = c = '\\';
