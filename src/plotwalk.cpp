@@ -451,11 +451,13 @@ void plotwalk(const char *name)
 			if (len <= 0)
 				break;
 			cursor = equals + len;
-			int joinedlen = expandworkfile(ref, joined, joinedsize);
 			if (strchr(ref, ':') != nullptr)
 				continue;
 			if (strchr(ref, '/') != nullptr ||
 			    strchr(ref, '\\') != nullptr) {
+				// only a path with a directory part is joined
+				int joinedlen =
+				        expandworkfile(ref, joined, joinedsize);
 				if (!probe(joined, joinedlen))
 					printf("  In %s, can't find linked "
 					       "file %s.%c%c",
