@@ -26,9 +26,11 @@ flistentry flist[flistsize];
 int flistentries;
 
 // Hash index over the sorted catalogue: each slot holds the lowest
-// position of a name under letter-case folding, or -1.
-constexpr int indexsize = 2048;
+// position of a name under letter-case folding, or -1, and that name's
+// whole hash, so that most slots of other names are passed over unread.
+constexpr int indexsize = 4096;
 static int16_t flistindex[indexsize];
+static unsigned flisthash[indexsize];
 static int indexedentries = -1;
 
 // Paths with a directory part probed so far, and whether each opened.
@@ -234,12 +236,15 @@ static void buildindex()
 {
 	memset(flistindex, 0xff, sizeof flistindex);
 	for (int i = 0; i < flistentries; i++) {
-		unsigned h = hashname(flist[i].name) & (indexsize - 1);
+		unsigned whole = hashname(flist[i].name);
+		unsigned h = whole & (indexsize - 1);
 		while (flistindex[h] >= 0 &&
 		       !namesmatch(flist[flistindex[h]].name, flist[i].name))
 			h = (h + 1) & (indexsize - 1);
-		if (flistindex[h] < 0)
+		if (flistindex[h] < 0) {
 			flistindex[h] = (int16_t)i;
+			flisthash[h] = whole;
+		}
 	}
 	indexedentries = flistentries;
 }
@@ -250,9 +255,11 @@ int indexofname(const flistentry *list, const char *name, int count)
 {
 	if (list == flist && count == flistentries &&
 	    indexedentries == flistentries) {
-		unsigned h = hashname(name) & (indexsize - 1);
+		unsigned whole = hashname(name);
+		unsigned h = whole & (indexsize - 1);
 		for (; flistindex[h] >= 0; h = (h + 1) & (indexsize - 1))
-			if (namesmatch(flist[flistindex[h]].name, name))
+			if (flisthash[h] == whole &&
+			    namesmatch(flist[flistindex[h]].name, name))
 				return flistindex[h];
 		return -1;
 	}
