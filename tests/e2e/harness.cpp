@@ -8,7 +8,9 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,7 +62,8 @@ static double now()
 
 runresult runplotwalk(const std::string &cwd,
                       const std::vector<std::string> &args, bool noname,
-                      int timeout)
+                      int timeout, const std::string &outpath,
+                      size_t closeafter)
 {
 	runresult r;
 	std::vector<std::string> words = command();
@@ -82,10 +85,15 @@ runresult runplotwalk(const std::string &cwd,
 	pid_t pid = fork();
 	if (pid == 0) {
 		setpgid(0, 0);
-		int null = open("/dev/null", O_WRONLY);
-		dup2(fds[1], 1);
-		if (null >= 0)
-			dup2(null, 2);
+		int out = outpath.empty()
+		                  ? fds[1]
+		                  : open(outpath.c_str(),
+		                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+		if (out < 0)
+			_exit(125);
+		dup2(out, 1);
+		if (out != fds[1])
+			close(out);
 		close(0);
 		close(fds[0]);
 		close(fds[1]);
@@ -119,11 +127,25 @@ runresult runplotwalk(const std::string &cwd,
 		if (got <= 0)
 			break;
 		r.out.append(buf, got);
+		if (closeafter > 0 && r.out.size() >= closeafter)
+			break;
 	}
 	close(fds[0]);
+	// the pipe may close before the program ends: wait for it within
+	// the same deadline
 	int ws = 0;
-	while (waitpid(pid, &ws, 0) < 0 && errno == EINTR)
-		;
+	for (;;) {
+		pid_t w = waitpid(pid, &ws, r.timedout ? 0 : WNOHANG);
+		if (w == pid || (w < 0 && errno != EINTR))
+			break;
+		if (w == 0 && now() >= deadline) {
+			r.timedout = true;
+			kill(-pid, SIGKILL);
+			kill(pid, SIGKILL);
+		} else if (w == 0) {
+			usleep(1000);
+		}
+	}
 	if (WIFEXITED(ws))
 		r.status = WEXITSTATUS(ws);
 	else if (WIFSIGNALED(ws))
@@ -167,6 +189,20 @@ void makefifo(const std::string &path)
 	        << path << ": " << strerror(errno);
 }
 
+void makesocket(const std::string &path)
+{
+	struct sockaddr_un addr = {};
+	addr.sun_family = AF_UNIX;
+	ASSERT_LT(path.size(), sizeof addr.sun_path) << path;
+	memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+	int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+	ASSERT_GE(fd, 0) << strerror(errno);
+	int r = bind(fd, (struct sockaddr *)&addr, sizeof addr);
+	int err = errno;
+	close(fd);
+	ASSERT_EQ(r, 0) << path << ": " << strerror(err);
+}
+
 void makelink(const std::string &target, const std::string &path)
 {
 	ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0)
@@ -195,6 +231,8 @@ void maketree(const std::string &base, const std::vector<node> &nodes)
 			makefifo(full);
 		else if (n.kind == nodekind::link)
 			makelink(n.bytes, full);
+		else if (n.kind == nodekind::socket)
+			makesocket(full);
 		else
 			writefile(full, n.bytes);
 	}

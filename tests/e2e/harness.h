@@ -18,9 +18,13 @@ struct runresult {
 // Runs the program with cwd as working directory and args as its
 // arguments after the program name; with noname, argv is empty (argc 0).
 // Standard input is closed; a run longer than timeout seconds is killed.
+// With outpath, stdout goes to that file instead of being captured; with
+// closeafter, the reader closes the pipe once it holds that many bytes.
+// Standard error passes through to the test's own.
 runresult runplotwalk(const std::string &cwd,
                       const std::vector<std::string> &args, bool noname = false,
-                      int timeout = 30);
+                      int timeout = 30, const std::string &outpath = "",
+                      size_t closeafter = 0);
 
 // True when the program is started through a command prefix (such as an
 // emulator) that cannot start it with an empty argument vector, or runs
@@ -37,9 +41,10 @@ std::string crlf(const std::vector<std::string> &lines);
 void writefile(const std::string &path, const std::string &bytes);
 
 // One node of a tree built by maketree: a regular file holding bytes, a
-// directory (also any path ending in '/'), a FIFO, or a symbolic link
-// whose target is bytes.  Missing parent directories are made.
-enum class nodekind { file, dir, fifo, link };
+// directory (also any path ending in '/'), a FIFO, a bound Unix socket,
+// or a symbolic link whose target is bytes.  Missing parent directories
+// are made.
+enum class nodekind { file, dir, fifo, link, socket };
 struct node {
 	std::string path;
 	std::string bytes;
@@ -48,6 +53,7 @@ struct node {
 void maketree(const std::string &base, const std::vector<node> &nodes);
 void makefifo(const std::string &path);
 void makelink(const std::string &target, const std::string &path);
+void makesocket(const std::string &path);
 
 // The report's opening lines for the argument as entered, the catalogue
 // count and the directory, followed by rest and more.
