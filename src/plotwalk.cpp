@@ -419,11 +419,25 @@ static int probe(const char *path, int len)
 	return found;
 }
 
+// Prints a missing link's report line: line holds its first leadlen
+// bytes, and the name and the line end are put after them.  The same
+// bytes as printf with the whole format, at a fraction of the cost for
+// pages full of missing links.
+static void reportmissing(char *line, int leadlen, const char *name)
+{
+	size_t namelen = strlen(name);
+
+	memcpy(line + leadlen, name, namelen);
+	memcpy(line + leadlen + namelen, ".\r\n", 3);
+	fwrite(line, 1, leadlen + namelen + 3, stdout);
+}
+
 // Scans one catalogued page: marks the pages its bare-name links reach,
 // probes links with a directory part, and reports what it cannot find.
 void plotwalk(const char *name)
 {
 	char ref[refsize], joined[joinedsize];
+	char report[2 * joinedsize]; // a report line: the lead, then a path
 	int pos = indexofname(flist, name, flistentries);
 	if (pos < 0)
 		return;
@@ -445,6 +459,8 @@ void plotwalk(const char *name)
 	char *line = (char *)malloc(linesize);
 	if (line == nullptr)
 		die();
+	int leadlen = snprintf(report, joinedsize,
+	                       "  In %s, can't find linked file ", page);
 
 	while (!hostfeof(file)) {
 		line[0] = '\0';
@@ -466,16 +482,12 @@ void plotwalk(const char *name)
 				int joinedlen =
 				        expandworkfile(ref, joined, joinedsize);
 				if (!probe(joined, joinedlen))
-					printf("  In %s, can't find linked "
-					       "file %s.%c%c",
-					       page, joined, 13, 10);
+					reportmissing(report, leadlen, joined);
 				continue;
 			}
 			int target = indexofname(flist, ref, flistentries);
 			if (target < 0)
-				printf("  In %s, can't find linked file "
-				       "%s.%c%c",
-				       page, ref, 13, 10);
+				reportmissing(report, leadlen, ref);
 			else if (flist[target].status != scanned)
 				flist[target].status = pending;
 		}
