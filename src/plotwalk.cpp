@@ -221,12 +221,14 @@ static int namesmatch(const char *a, const char *b)
 	return *a == *b;
 }
 
+// Names equal but for letter case hash alike: clearing bit 5 maps a to
+// z onto A to Z (and merges a few other pairs, which only costs a look).
 static unsigned hashname(const char *name)
 {
 	unsigned h = 2166136261u;
 
 	for (; *name != '\0'; name++)
-		h = (h ^ foldchar(*name)) * 16777619u;
+		h = (h ^ (*name & 0xdf)) * 16777619u;
 	return h;
 }
 
