@@ -293,7 +293,8 @@ void runcases::check()
 {
 	const runcase &c = GetParam();
 	if (c.posixonly && foreignhost())
-		GTEST_SKIP() << "needs POSIX file types and argument vectors";
+		GTEST_SKIP() << "POSIX host only: file types, names, path "
+		                "lengths or drives differ";
 	tree(c.files);
 	if (HasFatalFailure())
 		return;

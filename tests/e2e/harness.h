@@ -112,7 +112,7 @@ struct runcase {
 	std::vector<std::string> args;
 	std::vector<std::string> lines;
 	int status = 0;
-	bool posixonly = false; // needs FIFOs or an empty argument vector
+	bool posixonly = false; // needs the POSIX host (file types, names)
 };
 void PrintTo(const runcase &c, std::ostream *os);
 std::string casename(const ::testing::TestParamInfo<runcase> &info);

@@ -78,7 +78,9 @@ static const std::vector<runcase> hostilecases = {
           {"story/c.htm", ""}},
          {"story"},
          opened("story", 3, "story", {miss(a, "zz.gif")},
-                parttree(2, "a.htm", {"c.htm"}))},
+                parttree(2, "a.htm", {"c.htm"})),
+         0,
+         true}, // a Ctrl-Z ends a text-mode read on Windows
         {"no_line_end",
          {{"story/a.htm", "<a href=b.htm>\n<img src=zz.gif"},
           {"story/b.htm", "<a href=\"c.htm\""},
@@ -99,7 +101,9 @@ static const std::vector<runcase> hostilecases = {
          opened(odddir, 3, odddir,
                 {miss(odddir + "\\" + oddpage, odddir + "\\p %x\\\xe9.gif"),
                  miss(odddir + "\\" + oddpage, "%s%n.gif")},
-                parttree(2, oddpage, {"\xe9 orphan %%.htm"}))},
+                parttree(2, oddpage, {"\xe9 orphan %%.htm"})),
+         0,
+         true}, // Windows names reach the program in its code page
         {"dangling_root",
          {{"story/a.htm", ""}, {"story/x.htm", "nowhere.htm", nodekind::link}},
          {"story/x.htm"},
@@ -162,7 +166,9 @@ static const std::vector<runcase> hostilecases = {
          opened(dir255, 1, dir255,
                 {miss(dir255 + "\\a.htm", dir255 + "\\sub\\" + rpart),
                  miss(dir255 + "\\a.htm", std::string(254, 'q'))},
-                alltree("a.htm"))},
+                alltree("a.htm")),
+         0,
+         true}, // the full path passes MAX_PATH on Windows
 };
 
 class hostilerun : public runcases {};
@@ -264,7 +270,10 @@ TEST_F(e2e, climbout)
 	EXPECT_EQ(r.status, 0);
 	struct stat st;
 	ASSERT_EQ(stat(at("top.htm").c_str(), &st), 0);
-	EXPECT_EQ(st.st_atim.tv_sec, 1000000) << "top.htm was read";
+	// Wine's runtime peeks at every file it opens
+	if (!foreignhost()) {
+		EXPECT_EQ(st.st_atim.tv_sec, 1000000) << "top.htm was read";
+	}
 }
 
 // A report that cannot be written is no success.
@@ -298,6 +307,9 @@ TEST_F(e2e, pipeclosedearly)
 		if (ignore) {
 			EXPECT_EQ(r.status, 1);
 			EXPECT_EQ(r.signal, 0);
+		} else if (foreignhost()) {
+			// the emulator ignores SIGPIPE, so the write fails
+			EXPECT_EQ(r.status, 1);
 		} else {
 			EXPECT_EQ(r.signal, SIGPIPE);
 		}
