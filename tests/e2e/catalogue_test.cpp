@@ -125,13 +125,13 @@ static const std::vector<runcase> cataloguecases = {
          {"s"},
          opened("s", 1, "s", alltree("a.htm")),
          0,
-         true},
+         "symbolic links"},
         {"dangling_link",
          {{"s", "gone", nodekind::link}},
          {"s"},
          {"  Unable to read directory s.  Aborting."},
          1,
-         true},
+         "symbolic links"},
 };
 
 class cataloguerun : public runcases {};

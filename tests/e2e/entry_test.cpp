@@ -77,7 +77,7 @@ static const std::vector<runcase> entrycases = {
          {long255},
          opened(long255, 1, long255, alltree("a.htm")),
          0,
-         true}, // the full path passes MAX_PATH on Windows
+         "the full path passes MAX_PATH on Windows"},
         {"arg256",
          {{long255 + "/a.htm", ""}},
          {long255 + "/"},
@@ -89,7 +89,7 @@ static const std::vector<runcase> entrycases = {
          opened(std::string(249, 'f') + "/a.htm", 1, std::string(249, 'f'),
                 alltree("a.htm")),
          0,
-         true},
+         "the full path passes MAX_PATH on Windows"},
         {"file256",
          {{std::string(250, 'f') + "/a.htm", ""}},
          {std::string(250, 'f') + "/a.htm"},

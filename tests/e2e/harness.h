@@ -112,7 +112,8 @@ struct runcase {
 	std::vector<std::string> args;
 	std::vector<std::string> lines;
 	int status = 0;
-	bool posixonly = false; // needs the POSIX host (file types, names)
+	// why the case holds only on a POSIX host, or nullptr
+	const char *posixonly = nullptr;
 };
 void PrintTo(const runcase &c, std::ostream *os);
 std::string casename(const ::testing::TestParamInfo<runcase> &info);

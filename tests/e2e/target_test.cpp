@@ -92,13 +92,13 @@ static const std::vector<runcase> targetcases = {
          {"C:"},
          {"  The directory C: doesn't exist.  Aborting."},
          1,
-         true}, // a drive letter names a real drive on Windows
+         "a drive letter names a real drive on Windows"},
         {"drive_root",
          {},
          {"C:\\start.htm"},
          {"  The directory C:\\ doesn't exist.  Aborting."},
          1,
-         true},
+         "a drive letter names a real drive on Windows"},
         // the name test is containment, letter for letter in the mark
         {"htmL_file",
          {{"page.htmL", ""}},

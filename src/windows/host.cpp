@@ -1,0 +1,113 @@
+// Host services on Windows: the C runtime's own directory functions and
+// text-mode streams.  The file system takes both separators and ignores
+// letter case, so program paths go to it as they are.
+#include "../host.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// The run-time expands wildcards in the arguments before main sees them.
+extern "C" {
+int _dowildcard = -1;
+}
+
+constexpr int outsize = 65536;
+
+struct hostdir {
+	DIR *dir;
+};
+
+struct hostfile {
+	FILE *stream;
+};
+
+hostdir *hostopendir(const char *path)
+{
+	hostdir *d;
+	DIR *dir;
+
+	dir = opendir(path);
+	if (dir == nullptr)
+		return nullptr;
+	d = (hostdir *)malloc(sizeof *d);
+	if (d == nullptr) {
+		closedir(dir);
+		errno = ENOMEM;
+		return nullptr;
+	}
+	d->dir = dir;
+	errno = 0;
+	return d;
+}
+
+const char *hostreaddir(hostdir *d)
+{
+	struct dirent *ent = readdir(d->dir);
+
+	return ent ? ent->d_name : nullptr;
+}
+
+void hostclosedir(hostdir *d)
+{
+	closedir(d->dir);
+	free(d);
+}
+
+hostfile *hostfopen(const char *path)
+{
+	struct _stat st;
+	hostfile *f;
+	FILE *stream;
+
+	stream = fopen(path, "r");
+	if (stream == nullptr)
+		return nullptr;
+	// only files on disk: a device such as CON or NUL, or a directory,
+	// is no page and no linked file
+	if (_fstat(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0 ||
+	    _isatty(_fileno(stream))) {
+		fclose(stream);
+		return nullptr;
+	}
+	f = (hostfile *)malloc(sizeof *f);
+	if (f == nullptr) {
+		fclose(stream);
+		return nullptr;
+	}
+	f->stream = stream;
+	return f;
+}
+
+char *hostfgets(char *buf, int size, hostfile *f)
+{
+	return fgets(buf, size, f->stream);
+}
+
+int hostfeof(hostfile *f)
+{
+	// a read error ends the page as its end does
+	return feof(f->stream) || ferror(f->stream);
+}
+
+int hostfclose(hostfile *f)
+{
+	int r = fclose(f->stream);
+
+	free(f);
+	return r != 0;
+}
+
+void hostbufferoutput()
+{
+	static char buf[outsize];
+
+	// standard output keeps the mode start-up gave it; only a stream that
+	// is no console gets the large buffer
+	if (!_isatty(_fileno(stdout)))
+		setvbuf(stdout, buf, _IOFBF, sizeof buf);
+}
