@@ -69,8 +69,7 @@ hostfile *hostfopen(const char *path)
 		return nullptr;
 	// only files on disk: a device such as CON or NUL, or a directory,
 	// is no page and no linked file
-	if (_fstat(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0 ||
-	    _isatty(_fileno(stream))) {
+	if (_fstat(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0) {
 		fclose(stream);
 		return nullptr;
 	}
