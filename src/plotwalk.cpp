@@ -33,15 +33,6 @@ static int16_t flistindex[indexsize];
 static unsigned flisthash[indexsize];
 static int indexedentries = -1;
 
-// Paths with a directory part probed so far, and whether each opened.
-constexpr int probesize = 512;
-struct probedpath {
-	char path[maxpathlen + 1];
-	int found;
-};
-static probedpath probes[probesize];
-static int probecount;
-
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
 static const char *const helptext[] = {
@@ -116,8 +107,6 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
-	memset(probes, 0, sizeof probes);
-	probecount = 0;
 }
 
 int helpme(int argc, char **argv)
@@ -395,30 +384,18 @@ int expandworkfile(const char *ref, char *path, int size)
 	return n;
 }
 
-// Whether the joined path opens for reading.  A run verifies a tree that
-// stands still, so each path is opened once and its outcome remembered.
+// Whether the joined path opens for reading; one too long to open is a
+// file not found.
 static int probe(const char *path, int len)
 {
-	// a path too long to open is a file not found
 	if (len > maxpathlen)
 		return 0;
-	unsigned h = hashname(path) & (probesize - 1);
-	for (; probes[h].path[0] != '\0'; h = (h + 1) & (probesize - 1))
-		if (strcmp(probes[h].path, path) == 0)
-			return probes[h].found;
-
 	hostfile *linked = hostfopen(path);
-	int found = linked != nullptr;
-	if (linked != nullptr && hostfclose(linked) != 0)
+	if (linked == nullptr)
+		return 0;
+	if (hostfclose(linked) != 0)
 		die();
-	// the table stays at most three quarters full; later paths are
-	// opened every time
-	if (probecount < probesize * 3 / 4) {
-		memcpy(probes[h].path, path, len + 1);
-		probes[h].found = found;
-		probecount++;
-	}
-	return found;
+	return 1;
 }
 
 // Prints a missing link's report line: line holds its first leadlen

@@ -1,12 +1,25 @@
-// Host services on POSIX.  Program paths take '/' and '\' as separators
-// and ignore letter case; here they become '/'-separated host paths in
-// which a component that does not exist as written is matched against
-// its directory's entries without regard to ASCII letter case.
+// Host services on POSIX.  The program's paths are Windows paths, and
+// they reach the file system here the way Win32 would take them:
+//  - '/' and '\' both separate, a run of them counts as one, and a path
+//    that begins with one starts at the root;
+//  - '.' and '..' are resolved as text, '..' at the root staying there;
+//  - the last component loses its trailing dots and blanks, and an inner
+//    one a single trailing dot, unless an entry of the written name
+//    exists (POSIX can hold such names; Windows cannot);
+//  - a path that ends in a separator names a directory, never a file;
+//  - a component with no entry of exactly its name takes the entry that
+//    differs from it only in ASCII letter case, the lowest in byte order.
+// A directory whose entries case matching needs is listed once a run and
+// kept; the resolved directory parts of recent paths are remembered.
+// Pages read as text: CR LF as LF, a Ctrl-Z ends the text, and a file
+// yields at most the size it had when it was opened.  Running out of
+// memory or descriptors is no verdict: it flushes the report and aborts.
 #include "../host.h"
 
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +29,9 @@
 constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
 constexpr int outsize = 65536;
+constexpr int dircachesize = 256; // directory parts remembered
+constexpr int dirkeysize = 512;   // longest directory part remembered
+static_assert((dircachesize & (dircachesize - 1)) == 0);
 
 struct hostdir {
 	DIR *dir;
@@ -26,10 +42,57 @@ struct hostfile {
 	char *data; // read buffer, allocated on the first read
 	int pos;
 	int len;
-	int held; // a CR that ended the last read, waiting for its successor
+	off_t left; // bytes still to read of the size at opening
+	int held;   // a CR that ended the last read, waiting for its successor
 	int eof;
-	int err;
 };
+
+// The entries of one directory: names one after another, and an
+// open-addressing table of their offsets + 1 by the folded name's hash.
+struct listing {
+	char *path;
+	char *names;
+	int *slots;
+	unsigned mask;
+};
+
+// Listings by directory path, open addressing; grows to stay half empty.
+static listing **listings;
+static unsigned listingsmask;
+static unsigned listingcount;
+
+// A program directory part, as resolved text, and the host directory it
+// names, or none.
+struct dirpart {
+	char key[dirkeysize];
+	char host[dirkeysize];
+	int found;
+};
+static dirpart dircache[dircachesize];
+
+enum { nothing, entry, unfollowable };
+
+[[noreturn]] static void die()
+{
+	fflush(stdout);
+	abort();
+}
+
+// Out of memory or descriptors: the run cannot tell what is there.
+static void checkresources(int e)
+{
+	if (e == EMFILE || e == ENFILE || e == ENOMEM)
+		die();
+}
+
+static void *xmalloc(size_t n)
+{
+	void *p = malloc(n);
+
+	if (p == nullptr)
+		die();
+	return p;
+}
 
 static int isseparator(char c)
 {
@@ -39,6 +102,26 @@ static int isseparator(char c)
 static int foldchar(unsigned char c)
 {
 	return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+// Names equal but for letter case hash alike: clearing bit 5 maps a to z
+// onto A to Z (and merges a few other pairs, which costs only a look).
+static unsigned hashfolded(const char *s, int len)
+{
+	unsigned h = 2166136261u;
+
+	for (int i = 0; i < len; i++)
+		h = (h ^ (s[i] & 0xdf)) * 16777619u;
+	return h;
+}
+
+static unsigned hashtext(const char *s)
+{
+	unsigned h = 2166136261u;
+
+	for (; *s != '\0'; s++)
+		h = (h ^ (unsigned char)*s) * 16777619u;
+	return h;
 }
 
 static int foldequal(const char *a, const char *b, int blen)
@@ -51,106 +134,313 @@ static int foldequal(const char *a, const char *b, int blen)
 	return a[i] == '\0';
 }
 
-// Replaces the component at out[start..] by the directory entry that
-// matches it ignoring case, the lowest in byte order; leaves it alone
-// when there is none.
-static void matchcomponent(char *out, int start, int complen)
+// Joins dir and the len bytes of name with a '/' ("." adds nothing);
+// 0 when it does not fit.
+static int joinpath(char *out, int size, const char *dir, const char *name,
+                    int len)
 {
-	char best[hostpathsize];
-	DIR *dir;
-	struct dirent *ent;
-	int found = 0;
+	int dlen = strcmp(dir, ".") == 0 ? 0 : (int)strlen(dir);
+	int sep = dlen > 0 && dir[dlen - 1] != '/';
 
-	if (start == 0) {
-		dir = opendir(".");
-	} else {
-		char c = out[start];
-		out[start] = '\0';
-		dir = opendir(out);
-		out[start] = c;
-	}
-	if (dir == nullptr)
-		return;
-	while ((ent = readdir(dir)) != nullptr) {
-		if (!foldequal(ent->d_name, out + start, complen))
-			continue;
-		if (!found || strcmp(ent->d_name, best) < 0) {
-			strcpy(best,
-			       ent->d_name); // same length as the component
-			found = 1;
-		}
-	}
-	closedir(dir);
-	if (found)
-		memcpy(out + start, best, complen);
+	if (dlen + sep + len >= size)
+		return 0;
+	memmove(out, dir, dlen);
+	if (sep)
+		out[dlen] = '/';
+	memcpy(out + dlen + sep, name, len);
+	out[dlen + sep + len] = '\0';
+	return 1;
 }
 
-// Builds the host form of a program path with its components as written;
-// returns its length, or 0 when it is empty or too long.
-static int buildpath(const char *path, char *out, int outsize)
+static listing *readlisting(const char *path)
 {
-	int n = 0, i = 0;
+	listing *l = (listing *)xmalloc(sizeof *l);
+	size_t used = 0, cap = 4096;
+	int count = 0;
+	DIR *dir;
 
-	if (path[0] == '\0')
-		return 0;
+	l->path = strdup(path);
+	if (l->path == nullptr)
+		die();
+	l->names = (char *)xmalloc(cap);
+	// a directory that cannot be read matches nothing
+	dir = opendir(path);
+	if (dir == nullptr)
+		checkresources(errno);
+	for (struct dirent *ent; dir && (ent = readdir(dir)) != nullptr;) {
+		size_t n = strlen(ent->d_name) + 1;
+		if (used + n > cap) {
+			cap = 2 * cap + n;
+			l->names = (char *)realloc(l->names, cap);
+			if (l->names == nullptr)
+				die();
+		}
+		memcpy(l->names + used, ent->d_name, n);
+		used += n;
+		count++;
+	}
+	if (dir != nullptr)
+		closedir(dir);
+
+	unsigned size = 16;
+	while (size < 2u * count)
+		size *= 2;
+	l->mask = size - 1;
+	l->slots = (int *)calloc(size, sizeof *l->slots);
+	if (l->slots == nullptr)
+		die();
+	for (size_t off = 0; off < used; off += strlen(l->names + off) + 1) {
+		const char *name = l->names + off;
+		unsigned h = hashfolded(name, (int)strlen(name)) & l->mask;
+		while (l->slots[h] != 0)
+			h = (h + 1) & l->mask;
+		l->slots[h] = (int)off + 1;
+	}
+	return l;
+}
+
+static void addlisting(listing *l)
+{
+	if (2 * (listingcount + 1) > listingsmask + 1) {
+		unsigned oldsize = listings ? listingsmask + 1 : 0;
+		unsigned size = oldsize ? 2 * oldsize : 16;
+		listing **old = listings;
+		listings = (listing **)calloc(size, sizeof *listings);
+		if (listings == nullptr)
+			die();
+		listingsmask = size - 1;
+		listingcount = 0;
+		for (unsigned i = 0; i < oldsize; i++)
+			if (old[i] != nullptr)
+				addlisting(old[i]);
+		free(old);
+	}
+	unsigned h = hashtext(l->path) & listingsmask;
+	while (listings[h] != nullptr)
+		h = (h + 1) & listingsmask;
+	listings[h] = l;
+	listingcount++;
+}
+
+// The directory's listing, read on its first use in the run.
+static listing *listingof(const char *path)
+{
+	if (listings != nullptr) {
+		unsigned h = hashtext(path) & listingsmask;
+		for (; listings[h] != nullptr; h = (h + 1) & listingsmask)
+			if (strcmp(listings[h]->path, path) == 0)
+				return listings[h];
+	}
+	listing *l = readlisting(path);
+	addlisting(l);
+	return l;
+}
+
+// The entry of exactly the len bytes of name, else the lowest in byte
+// order that differs from them only in letter case, else nullptr.
+static const char *findentry(const listing *l, const char *name, int len)
+{
+	const char *best = nullptr;
+	unsigned h = hashfolded(name, len) & l->mask;
+
+	for (; l->slots[h] != 0; h = (h + 1) & l->mask) {
+		const char *e = l->names + l->slots[h] - 1;
+		if (!foldequal(e, name, len))
+			continue;
+		if (memcmp(e, name, len) == 0)
+			return e;
+		if (best == nullptr || strcmp(e, best) < 0)
+			best = e;
+	}
+	return best;
+}
+
+// Writes path with '/' between its components and '.' and '..' resolved
+// as text; *dirpath tells whether it ended in a separator.  Returns the
+// length, or -1 when it does not fit.  A relative path that is left
+// empty is ".".
+static int normalise(const char *path, char *out, int size, int *dirpath)
+{
+	int n = 0, base, i = 0;
+
 	if (isseparator(path[0]))
 		out[n++] = '/';
-	for (;;) {
+	base = n;
+	*dirpath = 0;
+	while (path[i] != '\0') {
 		while (isseparator(path[i]))
 			i++;
-		if (path[i] == '\0')
+		int start = i;
+		while (path[i] != '\0' && !isseparator(path[i]))
+			i++;
+		int len = i - start;
+		if (len == 0)
 			break;
-		if (n > 0 && out[n - 1] != '/')
-			out[n++] = '/';
-		for (; path[i] != '\0' && !isseparator(path[i]); i++) {
-			if (n >= outsize - 1)
-				return 0;
-			out[n++] = path[i];
+		*dirpath = path[i] != '\0';
+		if (len == 1 && path[start] == '.')
+			continue;
+		if (len == 2 && path[start] == '.' && path[start + 1] == '.') {
+			int prev = n;
+			while (prev > base && out[prev - 1] != '/')
+				prev--;
+			int kept = n - prev == 2 && out[prev] == '.' &&
+			           out[prev + 1] == '.';
+			if (n > base && !kept) {
+				n = prev > base ? prev - 1 : base;
+				continue;
+			}
+			// '..' above the root stays at the root; above the
+			// working directory it is left for the host
+			if (base > 0)
+				continue;
 		}
+		if (n + (n > base) + len >= size)
+			return -1;
+		if (n > base)
+			out[n++] = '/';
+		memcpy(out + n, path + start, len);
+		n += len;
 	}
+	if (n == 0)
+		out[n++] = '.';
 	out[n] = '\0';
-	if (n == 0) {
-		// nothing but separators: the root
-		out[n++] = '/';
-		out[n] = '\0';
-	}
 	return n;
 }
 
-// Matches each component of out that is missing as written.
-static void matchpath(char *out, int n)
+// How long the name is once trailing dots and blanks go (the last
+// component) or one trailing dot (an inner one).
+static int stripped(const char *name, int len, int last)
 {
-	struct stat st;
-	int start, complen;
-
-	for (start = (out[0] == '/') ? 1 : 0; start < n; start += complen + 1) {
-		char *sep = strchr(out + start, '/');
-		complen = sep ? (int)(sep - (out + start)) : n - start;
-		char c = out[start + complen];
-		out[start + complen] = '\0';
-		if (lstat(out, &st) != 0 && errno == ENOENT)
-			matchcomponent(out, start, complen);
-		out[start + complen] = c;
-	}
+	if (!last)
+		return len > 0 && name[len - 1] == '.' ? len - 1 : len;
+	while (len > 0 && (name[len - 1] == '.' || name[len - 1] == ' '))
+		len--;
+	return len;
 }
 
-// Builds the host form of a program path; 0 when it is empty or too long.
-static int hostpath(const char *path, char *out, int outsize)
+// Puts into out the entry of directory dir that the component of len
+// bytes names, and stats it into st.  Returns nothing when there is
+// none, unfollowable for a link that stat cannot follow, entry otherwise.
+// When a last component strips down to nothing, out becomes dir itself
+// and *dirpath is set.
+static int pickentry(const char *dir, const char *name, int len, int last,
+                     char *out, int size, struct stat *st, int *dirpath)
 {
-	struct stat st;
-	int n = buildpath(path, out, outsize);
+	if (!joinpath(out, size, dir, name, len))
+		return nothing;
+	if (stat(out, st) == 0)
+		return entry;
+	if (errno != ENOENT)
+		return errno == ELOOP ? unfollowable : nothing;
 
-	if (n == 0)
-		return 0;
-	if (lstat(out, &st) != 0 && errno == ENOENT)
-		matchpath(out, n);
-	return 1;
+	// missing as written: a dangling link of that name stays itself
+	listing *l = listingof(dir);
+	const char *match = findentry(l, name, len);
+	if (match != nullptr && memcmp(match, name, len) == 0)
+		return unfollowable;
+	int slen = stripped(name, len, last);
+	if (slen == 0) {
+		*dirpath = 1;
+		if (!joinpath(out, size, dir, "", 0))
+			return nothing;
+		if (out[0] == '\0')
+			memcpy(out, ".", 2);
+		return stat(out, st) == 0 ? entry : nothing;
+	}
+	match = findentry(l, name, slen);
+	if (match == nullptr ||
+	    !joinpath(out, size, dir, match, (int)strlen(match)))
+		return nothing;
+	if (stat(out, st) == 0)
+		return entry;
+	return errno == ELOOP || errno == ENOENT ? unfollowable : nothing;
+}
+
+// Resolves the directory part key (normalised text, len bytes) into the
+// host directory it names; 0 when it names none.
+static int resolvedir(const char *key, int len, char *out, int size)
+{
+	if (len == 0 || (len == 1 && key[0] == '.')) {
+		memcpy(out, ".", 2);
+		return 1;
+	}
+	if (len == 1 && key[0] == '/') {
+		memcpy(out, "/", 2);
+		return 1;
+	}
+
+	dirpart *slot = nullptr;
+	if (len < dirkeysize) {
+		unsigned h = hashfolded(key, len) & (dircachesize - 1);
+		slot = &dircache[h];
+		if (memcmp(slot->key, key, len) == 0 && slot->key[len] == '\0') {
+			if (!slot->found || (int)strlen(slot->host) >= size)
+				return 0;
+			memcpy(out, slot->host, strlen(slot->host) + 1);
+			return 1;
+		}
+	}
+
+	int last = len;
+	while (last > 0 && key[last - 1] != '/')
+		last--;
+	int parentlen = last > 1 ? last - 1 : last;
+	struct stat st;
+	int dirpath = 0, found = 0;
+	out[0] = '\0';
+	if (resolvedir(key, parentlen, out, size)) {
+		char parent[hostpathsize];
+		memcpy(parent, out, strlen(out) + 1);
+		found = pickentry(parent, key + last, len - last, 0, out, size,
+		                  &st, &dirpath) == entry &&
+		        S_ISDIR(st.st_mode);
+	}
+	if (!found)
+		out[0] = '\0';
+	if (slot != nullptr && (int)strlen(out) < dirkeysize) {
+		memcpy(slot->key, key, len);
+		slot->key[len] = '\0';
+		memcpy(slot->host, out, strlen(out) + 1);
+		slot->found = found;
+	}
+	return found;
+}
+
+// Turns a program path into the host's in out, and stats what it names
+// into st.  Returns nothing, unfollowable or entry as pickentry does; a
+// path that ends in a separator (*dirpath) names only a directory.
+static int hostpath(const char *path, char *out, int size, struct stat *st,
+                    int *dirpath)
+{
+	char norm[hostpathsize];
+	int n = normalise(path, norm, sizeof norm, dirpath);
+
+	if (n < 0)
+		return nothing;
+	if (*dirpath || (n == 1 && (norm[0] == '.' || norm[0] == '/'))) {
+		if (!resolvedir(norm, n, out, size))
+			return nothing;
+		return stat(out, st) == 0 ? entry : nothing;
+	}
+
+	int last = n;
+	while (last > 0 && norm[last - 1] != '/')
+		last--;
+	char dir[hostpathsize];
+	if (!resolvedir(norm, last > 1 ? last - 1 : last, dir, sizeof dir))
+		return nothing;
+	int r = pickentry(dir, norm + last, n - last, 1, out, size, st,
+	                  dirpath);
+	if (r == entry && *dirpath && !S_ISDIR(st->st_mode))
+		return nothing;
+	return r;
 }
 
 hostdir *hostopendir(const char *path)
 {
 	char host[hostpathsize];
 	struct stat st;
+	int dirpath;
 	hostdir *d;
 	DIR *dir;
 
@@ -158,24 +448,24 @@ hostdir *hostopendir(const char *path)
 		errno = ENOTDIR;
 		return nullptr;
 	}
-	if (!hostpath(path, host, hostpathsize)) {
-		errno = ENAMETOOLONG;
+	switch (hostpath(path, host, sizeof host, &st, &dirpath)) {
+	case nothing:
+		errno = ENOENT;
+		return nullptr;
+	case unfollowable:
+		errno = ENOTDIR; // a dangling link or a loop
+		return nullptr;
+	}
+	if (!S_ISDIR(st.st_mode)) {
+		errno = ENOTDIR;
 		return nullptr;
 	}
 	dir = opendir(host);
 	if (dir == nullptr) {
-		// ENOENT only for a path that names nothing, not for a dangling
-		// link
-		if (errno == ENOENT && lstat(host, &st) == 0)
-			errno = ENOTDIR;
+		checkresources(errno);
 		return nullptr;
 	}
-	d = (hostdir *)malloc(sizeof *d);
-	if (d == nullptr) {
-		closedir(dir);
-		errno = ENOMEM;
-		return nullptr;
-	}
+	d = (hostdir *)xmalloc(sizeof *d);
 	d->dir = dir;
 	errno = 0;
 	return d;
@@ -198,88 +488,95 @@ hostfile *hostfopen(const char *path)
 {
 	char host[hostpathsize];
 	struct stat st;
+	int dirpath;
 	hostfile *f;
 	int fd;
 
-	int n = buildpath(path, host, hostpathsize);
-	if (n == 0)
+	if (hostpath(path, host, sizeof host, &st, &dirpath) != entry ||
+	    dirpath)
 		return nullptr;
-	// components are matched only when the path is missing as written
-	if (stat(host, &st) != 0) {
-		if (errno != ENOENT)
-			return nullptr;
-		matchpath(host, n);
-		if (stat(host, &st) != 0)
-			return nullptr;
-	}
 	// Only regular files: a FIFO or device must neither block nor be read.
 	if (!S_ISREG(st.st_mode))
 		return nullptr;
 	fd = open(host, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-	if (fd < 0)
+	if (fd < 0) {
+		checkresources(errno);
 		return nullptr;
+	}
 	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
 		close(fd);
 		return nullptr;
 	}
 	f = (hostfile *)calloc(1, sizeof *f);
-	if (f == nullptr) {
-		close(fd);
-		return nullptr;
-	}
+	if (f == nullptr)
+		die();
 	f->fd = fd;
+	f->left = st.st_size;
 	return f;
 }
 
-// Reads the next block and turns each CR LF into LF; 0 at the end of
-// the file or after an error.
+// Turns each CR LF of data[0..len) into LF in place, moving the text
+// between CRs a piece at a time; returns the new length.
+static int crlftolf(char *data, int len)
+{
+	char *end = data + len;
+	char *p = (char *)memchr(data, '\r', len);
+
+	if (p == nullptr)
+		return len;
+	char *w = p;
+	while (p < end) {
+		if (p + 1 < end && p[1] == '\n')
+			p++;
+		char *next = (char *)memchr(p + 1, '\r', end - p - 1);
+		if (next == nullptr)
+			next = end;
+		memmove(w, p, next - p);
+		w += next - p;
+		p = next;
+	}
+	return (int)(w - data);
+}
+
+// Reads the next block as text; 0 at the end of the text or after an
+// error.
 static int refill(hostfile *f)
 {
-	ssize_t r;
-	char *p, *end, *w;
+	ssize_t r = 0;
 
-	if (f->eof || f->err)
+	if (f->eof)
 		return 0;
-	if (f->data == nullptr) {
-		f->data = (char *)malloc(readsize + 1);
-		if (f->data == nullptr) {
-			f->err = 1;
-			return 0;
-		}
-	}
+	if (f->data == nullptr)
+		f->data = (char *)xmalloc(readsize + 1);
 	f->pos = 0;
 	f->len = 0;
 	if (f->held)
 		f->data[f->len++] = '\r';
-	do
-		r = read(f->fd, f->data + f->len, readsize);
-	while (r < 0 && errno == EINTR);
-	if (r < 0)
-		f->err = 1;
-	if (r == 0)
-		f->eof = 1;
+	f->held = 0;
+	size_t want = f->left < readsize ? (size_t)f->left : readsize;
+	if (want > 0)
+		do
+			r = read(f->fd, f->data + f->len, want);
+		while (r < 0 && errno == EINTR);
 	if (r <= 0) {
-		// a CR held back at the end of the file stands alone
-		f->held = 0;
+		// the end, a read error or a file that shrank: a CR held back
+		// stands alone
+		f->eof = 1;
 		return f->len > 0;
 	}
-	f->len += (int)r;
-	end = f->data + f->len;
-	p = (char *)memchr(f->data, '\r', f->len);
-	if (p == nullptr) {
-		f->held = 0;
-		return 1;
+	f->left -= r;
+	char *z = (char *)memchr(f->data + f->len, 0x1a, r);
+	if (z != nullptr) {
+		// a Ctrl-Z ends the text
+		r = z - (f->data + f->len);
+		f->left = 0;
 	}
-	for (w = p; p < end; p++) {
-		if (*p == '\r' && p + 1 < end && p[1] == '\n')
-			continue;
-		*w++ = *p;
-	}
-	f->len = (int)(w - f->data);
+	f->len = crlftolf(f->data, f->len + (int)r);
 	// a CR at the end of the block may yet start a CR LF pair
-	f->held = f->data[f->len - 1] == '\r';
-	if (f->held)
+	if (f->len > 0 && f->data[f->len - 1] == '\r' && f->left > 0) {
+		f->held = 1;
 		f->len--;
+	}
 	return f->len > 0 || refill(f);
 }
 
@@ -311,7 +608,7 @@ char *hostfgets(char *buf, int size, hostfile *f)
 
 int hostfeof(hostfile *f)
 {
-	return f->eof || f->err;
+	return f->eof;
 }
 
 void hostbufferoutput()

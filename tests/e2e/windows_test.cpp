@@ -157,15 +157,3 @@ TEST_F(windows, textmodeoutput)
 	EXPECT_EQ(r.out, expected);
 	EXPECT_EQ(r.status, 0);
 }
-
-// Pages are read as text, where a Ctrl-Z ends the page.
-TEST_F(windows, textmodepages)
-{
-	tree({{"a.htm", "<a href=b.htm>\r\n\x1a<a href=c.htm>\n"},
-	      {"b.htm", ""},
-	      {"c.htm", ""}});
-	runresult r = run({"a.htm"});
-	EXPECT_EQ(r.out, report(opened("a.htm", 3, ".", {},
-	                               parttree(2, "a.htm", {"c.htm"}))));
-	EXPECT_EQ(r.status, 0);
-}

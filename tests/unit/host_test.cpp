@@ -125,6 +125,7 @@ TEST_F(host, opendirerrors)
 	link("nowhere", "dangling");
 	link("dir", "linkdir");
 	link("loop", "loop");
+	ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
 	enum { ok, noent, notdir, other };
 	struct {
 		std::string path;
@@ -147,9 +148,18 @@ TEST_F(host, opendirerrors)
 	        {at("file.txt"), notdir},
 	        {at("FILE.TXT"), notdir},
 	        {"", notdir},
-	        {at("dangling"), other},
-	        {at("loop"), other},
-	        {at("file.txt/x"), other},
+	        {at("dangling"), notdir},
+	        {at("loop"), notdir},
+	        {at("file.txt/x"), noent},
+	        {at("file.txt/"), noent},
+	        {at("fifo/x"), noent},
+	        {at("loop/x"), noent},
+	        {at("dir."), ok},
+	        {at("dir. ."), ok},
+	        {at("missing/../dir"), ok},
+	        {at("dir/../../") + root.substr(root.rfind('/') + 1) + "/a",
+	         ok},
+	        {"/..\\..", ok},
 	};
 	for (auto &c : cases) {
 		errno = EINVAL;
@@ -222,6 +232,8 @@ TEST_F(host, opensonlyregularfiles)
 	dir("dir");
 	file("file.txt", "text\n");
 	file("dir/Page.HTM", "page\n");
+	file("dot.", "dot.\n");
+	file("blank ", "blank \n");
 	link("file.txt", "link.txt");
 	link("dir", "linkdir");
 	link("nowhere", "dangling");
@@ -246,6 +258,23 @@ TEST_F(host, opensonlyregularfiles)
 	        {"/dev/null", nullptr},
 	        {"/", nullptr},
 	        {"", nullptr},
+	        // Windows resolves dots as text and drops trailing dots and
+	        // blanks, unless a name of exactly that form is on disk
+	        {at("missing/../file.txt"), "text\n"},
+	        {at("file.txt/../dir/page.htm"), "page\n"},
+	        {at("file.txt/."), "text\n"},
+	        {at("file.txt. ."), "text\n"},
+	        {at("dir./page.htm"), "page\n"},
+	        {at("dir. /page.htm"), nullptr},
+	        {at("dir../page.htm"), nullptr},
+	        {at("file.txt/"), nullptr},
+	        {at("file.txt\\"), nullptr},
+	        {at("file.txt/ "), nullptr},
+	        {at("file.txt/.."), nullptr},
+	        {at("dot."), "dot.\n"},
+	        {at("dot.."), nullptr},
+	        {at("blank "), "blank \n"},
+	        {at("DOT"), nullptr},
 	};
 	for (auto &c : cases) {
 		alarm(10); // a FIFO that blocks ends the run here
