@@ -29,9 +29,12 @@
 constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
 constexpr int outsize = 65536;
-constexpr int dircachesize = 256; // directory parts remembered
-constexpr int dirkeysize = 512;   // longest directory part remembered
+constexpr int dircachesize = 256;    // directory parts remembered
+constexpr int dirkeysize = 512;      // longest directory part remembered
+constexpr int probecachesize = 1024; // outcomes of hostcanopen remembered
+constexpr int probekeysize = 256;    // longest path whose outcome is kept
 static_assert((dircachesize & (dircachesize - 1)) == 0);
+static_assert((probecachesize & (probecachesize - 1)) == 0);
 
 struct hostdir {
 	DIR *dir;
@@ -69,6 +72,13 @@ struct dirpart {
 	int found;
 };
 static dirpart dircache[dircachesize];
+
+// A program path given to hostcanopen, and whether it opened.
+struct probed {
+	char path[probekeysize];
+	int found;
+};
+static probed probecache[probecachesize];
 
 enum { nothing, entry, unfollowable };
 
@@ -373,7 +383,8 @@ static int resolvedir(const char *key, int len, char *out, int size)
 	if (len < dirkeysize) {
 		unsigned h = hashfolded(key, len) & (dircachesize - 1);
 		slot = &dircache[h];
-		if (memcmp(slot->key, key, len) == 0 && slot->key[len] == '\0') {
+		if (memcmp(slot->key, key, len) == 0 &&
+		    slot->key[len] == '\0') {
 			if (!slot->found || (int)strlen(slot->host) >= size)
 				return 0;
 			memcpy(out, slot->host, strlen(slot->host) + 1);
@@ -513,6 +524,28 @@ hostfile *hostfopen(const char *path)
 	f->fd = fd;
 	f->left = st.st_size;
 	return f;
+}
+
+int hostcanopen(const char *path)
+{
+	size_t len = strlen(path);
+	probed *slot = nullptr;
+
+	// pages link to the same few files again and again
+	if (len < probekeysize) {
+		slot = &probecache[hashtext(path) & (probecachesize - 1)];
+		if (strcmp(slot->path, path) == 0)
+			return slot->found;
+	}
+	hostfile *f = hostfopen(path);
+	int found = f != nullptr;
+	if (f != nullptr && hostfclose(f) != 0)
+		die();
+	if (slot != nullptr) {
+		memcpy(slot->path, path, len + 1);
+		slot->found = found;
+	}
+	return found;
 }
 
 // Turns each CR LF of data[0..len) into LF in place, moving the text

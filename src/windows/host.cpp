@@ -18,6 +18,19 @@ int _dowildcard = -1;
 
 constexpr int outsize = 65536;
 
+[[noreturn]] static void die()
+{
+	fflush(stdout);
+	abort();
+}
+
+// Out of memory or descriptors is no verdict: the report stops there.
+static void checkresources(int e)
+{
+	if (e == EMFILE || e == ENFILE || e == ENOMEM)
+		die();
+}
+
 struct hostdir {
 	DIR *dir;
 };
@@ -32,14 +45,13 @@ hostdir *hostopendir(const char *path)
 	DIR *dir;
 
 	dir = opendir(path);
-	if (dir == nullptr)
-		return nullptr;
-	d = (hostdir *)malloc(sizeof *d);
-	if (d == nullptr) {
-		closedir(dir);
-		errno = ENOMEM;
+	if (dir == nullptr) {
+		checkresources(errno);
 		return nullptr;
 	}
+	d = (hostdir *)malloc(sizeof *d);
+	if (d == nullptr)
+		die();
 	d->dir = dir;
 	errno = 0;
 	return d;
@@ -65,8 +77,10 @@ hostfile *hostfopen(const char *path)
 	FILE *stream;
 
 	stream = fopen(path, "r");
-	if (stream == nullptr)
+	if (stream == nullptr) {
+		checkresources(errno);
 		return nullptr;
+	}
 	// only files on disk: a device such as CON or NUL, or a directory,
 	// is no page and no linked file
 	if (_fstat(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0) {
@@ -74,12 +88,21 @@ hostfile *hostfopen(const char *path)
 		return nullptr;
 	}
 	f = (hostfile *)malloc(sizeof *f);
-	if (f == nullptr) {
-		fclose(stream);
-		return nullptr;
-	}
+	if (f == nullptr)
+		die();
 	f->stream = stream;
 	return f;
+}
+
+int hostcanopen(const char *path)
+{
+	hostfile *f = hostfopen(path);
+
+	if (f == nullptr)
+		return 0;
+	if (hostfclose(f) != 0)
+		die();
+	return 1;
 }
 
 char *hostfgets(char *buf, int size, hostfile *f)

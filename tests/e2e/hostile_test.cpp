@@ -323,3 +323,40 @@ TEST_F(e2e, pipeclosedearly)
 		EXPECT_EQ(r.out, full.substr(0, r.out.size()));
 	}
 }
+
+// Running out of memory is never a verdict: with each allocation of a run
+// made to fail in turn, a run that still ends with status 0 printed the
+// same report as one that never failed.
+TEST_F(e2e, allocationfailures)
+{
+#if defined(__SANITIZE_ADDRESS__)
+	GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
+#endif
+	if (foreignhost() || getenv("PLOTWALK_COMMAND") != nullptr)
+		GTEST_SKIP() << "preloads into this build's binary only";
+	tree({{"story/a.htm", "<a href=b.htm> <img src=Images/x.gif> "
+	                      "<img src=images/y.gif> <img src=nope/z.gif> "
+	                      "<a href=c.htm>\r\n"},
+	      {"story/B.htm", "<img src=IMAGES/X.GIF> <a href=a.htm>\r\n"},
+	      {"story/Images/x.gif", ""}});
+	runresult good = run({"story"});
+	ASSERT_EQ(good.status, 0);
+	std::string countfile = at("count");
+	setenv("PLOTWALK_FAILALLOC_COUNT", countfile.c_str(), 1);
+	setenv("LD_PRELOAD", PLOTWALK_FAILALLOC, 1);
+	for (int n = 1; n < 1000; n++) {
+		unlink(countfile.c_str());
+		setenv("PLOTWALK_FAILALLOC", std::to_string(n).c_str(), 1);
+		runresult r = run({"story"});
+		if (r.status == 0 && r.signal == 0)
+			EXPECT_EQ(r.out, good.out) << "allocation " << n;
+		else
+			EXPECT_EQ(r.signal, SIGABRT) << "allocation " << n;
+		std::string count = readfile(countfile);
+		if (!count.empty() && std::stoi(count) < n)
+			break;
+	}
+	unsetenv("LD_PRELOAD");
+	unsetenv("PLOTWALK_FAILALLOC");
+	unsetenv("PLOTWALK_FAILALLOC_COUNT");
+}
