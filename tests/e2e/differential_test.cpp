@@ -1,0 +1,257 @@
+// The POSIX build against the Windows build: random trees that can exist
+// on both systems, each run through both, the reports compared byte for
+// byte with the exit status.  PLOTWALK_DIFF_COMMAND starts the Windows
+// build (e.g. "wine plotwalk.exe"); PLOTWALK_DIFF_TREES (300) and
+// PLOTWALK_DIFF_SEED (1) choose the trees.
+#include "harness.h"
+
+#include <stdlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Links that exercise the platform's path rules: both separators, dots
+// and '..' as text, trailing dots and blanks, a trailing separator, paths
+// through a file, letter case, and values that are no links at all.
+const char *const links[] = {"b.htm",
+                             "\"B.HTM\"",
+                             "c.htm",
+                             "C.Htm",
+                             "d.html",
+                             "nosuch.htm",
+                             "x.gif",
+                             "pics/x.gif",
+                             "pics\\x.gif",
+                             "PICS/X.GIF",
+                             "Pics/y.gif",
+                             "pics/x.gif/",
+                             "pics\\x.gif\\",
+                             "pics//x.gif",
+                             "pics\\\\y.gif",
+                             "nosuch/../b.htm",
+                             "pics/x.gif/../y.gif",
+                             "pics/../pics/y.gif",
+                             "./pics/./x.gif",
+                             ".\\b.htm",
+                             "../story/pics/y.gif",
+                             "../STORY/b.htm",
+                             "../../../../../../../../tmp",
+                             "pics/x.gif.",
+                             "\"pics/x.gif \"",
+                             "\"pics/x.gif. .\"",
+                             "pics./x.gif",
+                             "pics../x.gif",
+                             "\"pics /x.gif\"",
+                             "\"pics/x.gif/ \"",
+                             "pics/x.gif/.",
+                             "pics/x.gif/..",
+                             "pics/.",
+                             "pics",
+                             "pics/",
+                             "/pics/x.gif",
+                             "\\b.htm",
+                             "notes.txt/x",
+                             "notes.txt/",
+                             "notes.txt",
+                             "sub/a.htm",
+                             "SUB/A.HTM",
+                             "sub",
+                             "sub/",
+                             "sub./a.htm",
+                             "nosuch/x.gif",
+                             "pics/nosuch.gif",
+                             "images/x.gif",
+                             "IMAGES/X.GIF",
+                             "http://host/x.htm",
+                             "mailto:a@b",
+                             "100",
+                             "b.htm#top",
+                             "b.htm?x=c.htm",
+                             "'b.htm'",
+                             "\"\"",
+                             "\"x",
+                             "pics/y.gif.  ",
+                             "..\\story\\notes.txt\\..\\pics\\y.gif"};
+
+// Arguments, run from the directory above the story.
+const char *const arguments[] = {"story",
+                                 "story/",
+                                 "story\\",
+                                 "story.",
+                                 "STORY",
+                                 "Story/.",
+                                 "nosuch/../story",
+                                 "story/a.htm",
+                                 "story\\B.HTM",
+                                 "story/b.htm",
+                                 "story/notes.txt/x/a.htm",
+                                 "notes.txt/sub",
+                                 "notes.txt//",
+                                 "story/notes.txt",
+                                 "./story//",
+                                 "story/../story",
+                                 "story/pics",
+                                 "story/pics.",
+                                 "story/nosuch.htm",
+                                 "story/sub/../a.htm",
+                                 "story./a.htm"};
+
+const char *const separators[] = {" ",      "\n", "\r\n", "\r",
+                                  "\r\r\n", "><", "\t",   "\x1a"};
+
+std::string linkfragment(std::mt19937 &gen)
+{
+	static const char *const leads[] = {
+	        "<a href=", "<img src=", " x=", "= ", "=", "=\t"};
+	std::string s = leads[gen() % 6];
+	s += links[gen() % (sizeof links / sizeof *links)];
+	return s;
+}
+
+std::string page(std::mt19937 &gen)
+{
+	std::string s;
+	int n = gen() % 12;
+	for (int i = 0; i < n; i++) {
+		int r = gen() % 20;
+		if (r == 0)
+			// a long line, so that a link may straddle a piece
+			s += std::string(200 + gen() % 120, 'w');
+		else if (r == 1)
+			s += separators[gen() % 8];
+		s += linkfragment(gen);
+		// Ctrl-Z only now and then, so that most pages read through
+		s += separators[gen() % (gen() % 4 ? 7 : 8)];
+	}
+	return s;
+}
+
+// A tree that Windows can hold: ASCII names, none differing only in case
+// or ending in a dot or a blank.
+std::vector<node> randomtree(std::mt19937 &gen)
+{
+	static const char *const pages[] = {"a.htm",  "b.htm",    "C.htm",
+	                                    "d.html", "E.HTM",    "f.htm.bak",
+	                                    "g.HTML", "Index.htm"};
+	static const char *const picsnames[] = {"pics", "Pics", "PICS"};
+	std::vector<node> nodes = {{"story/", "", nodekind::dir}};
+	for (const char *p : pages)
+		if (gen() % 3 != 0)
+			nodes.push_back({std::string("story/") + p, page(gen)});
+	if (gen() % 4 != 0) {
+		std::string pics = std::string("story/") + picsnames[gen() % 3];
+		nodes.push_back({pics + "/x.gif", "gif"});
+		if (gen() % 2)
+			nodes.push_back({pics + "/Y.GIF", "gif"});
+	}
+	if (gen() % 2)
+		nodes.push_back({"story/x.gif", "gif"});
+	if (gen() % 2)
+		nodes.push_back({"story/notes.txt", "notes"});
+	if (gen() % 2)
+		nodes.push_back({"notes.txt", "notes"});
+	if (gen() % 2)
+		nodes.push_back({"story/sub/a.htm", page(gen)});
+	else if (gen() % 2)
+		nodes.push_back({"story/sub/", "", nodekind::dir});
+	return nodes;
+}
+
+std::string visible(const std::string &s)
+{
+	std::string v;
+	for (unsigned char c : s)
+		if (c == '\n')
+			v += "\\n\n";
+		else if (c < 32 || c > 126)
+			v += "\\x" +
+			     std::string(1, "0123456789abcdef"[c >> 4]) +
+			     "0123456789abcdef"[c & 15];
+		else
+			v += (char)c;
+	return v;
+}
+
+// Runs the program through command (empty: this build) in cwd.
+runresult runwith(const char *command, const std::string &cwd,
+                  const std::vector<std::string> &args)
+{
+	if (command != nullptr) {
+		setenv("PLOTWALK_COMMAND", command, 1);
+		setenv("PLOTWALK_TEXTMODE", "1", 1);
+	} else {
+		unsetenv("PLOTWALK_COMMAND");
+		unsetenv("PLOTWALK_TEXTMODE");
+	}
+	return runplotwalk(cwd, args);
+}
+
+} // namespace
+
+class differential : public e2e {};
+
+TEST_F(differential, windowsbuild)
+{
+	const char *windows = getenv("PLOTWALK_DIFF_COMMAND");
+	if (windows == nullptr || *windows == '\0')
+		GTEST_SKIP() << "set PLOTWALK_DIFF_COMMAND to run the Windows "
+		                "build";
+	const char *env = getenv("PLOTWALK_DIFF_TREES");
+	int trees = env ? atoi(env) : 300;
+	env = getenv("PLOTWALK_DIFF_SEED");
+	unsigned seed = env ? (unsigned)strtoul(env, nullptr, 10) : 1;
+	env = getenv("PLOTWALK_COMMAND");
+	std::string saved = env ? env : "";
+	env = getenv("PLOTWALK_TEXTMODE");
+	std::string savedmode = env ? env : "";
+
+	std::mt19937 gen(seed);
+	int differ = 0;
+	for (int t = 0; t < trees && differ < 5; t++) {
+		std::string dir = at("t" + std::to_string(t));
+		std::vector<node> nodes = randomtree(gen);
+		makedir(dir);
+		maketree(dir, nodes);
+		std::vector<std::string> args;
+		if (gen() % 8 != 0)
+			args.push_back(arguments[gen() % (sizeof arguments /
+			                                  sizeof *arguments)]);
+		std::string cwd = args.empty() ? dir + "/story" : dir;
+		runresult posix = runwith(nullptr, cwd, args);
+		runresult win = runwith(windows, cwd, args);
+		if (posix.out == win.out && posix.status == win.status &&
+		    posix.signal == 0) {
+			removetree(dir);
+			continue;
+		}
+		differ++;
+		std::string shown;
+		for (const node &n : nodes)
+			shown += n.path +
+			         (n.kind == nodekind::dir
+			                  ? "\n"
+			                  : ":\n" + visible(n.bytes) + "\n");
+		ADD_FAILURE()
+		        << "seed " << seed << ", tree " << t << " in " << dir
+		        << ", argument "
+		        << (args.empty() ? "(none, in story)" : args[0]) << "\n"
+		        << shown << "--- POSIX, status " << posix.status
+		        << ", signal " << posix.signal << ":\n"
+		        << visible(posix.out) << "--- Windows, status "
+		        << win.status << ":\n"
+		        << visible(win.out);
+	}
+	if (saved.empty())
+		unsetenv("PLOTWALK_COMMAND");
+	else
+		setenv("PLOTWALK_COMMAND", saved.c_str(), 1);
+	if (savedmode.empty())
+		unsetenv("PLOTWALK_TEXTMODE");
+	else
+		setenv("PLOTWALK_TEXTMODE", savedmode.c_str(), 1);
+	if (differ > 0)
+		root.clear(); // keep the trees that differ for a look
+}
