@@ -106,6 +106,27 @@ static const std::vector<runcase> cataloguecases = {
          {"notes.txt/"},
          {"  Unable to read directory notes.txt.  Aborting."},
          1},
+        // Windows resolves the path as text before it looks at the disk
+        {"through_file",
+         {{"notes.txt", ""}},
+         {"notes.txt/sub"},
+         {"  The directory notes.txt/sub doesn't exist.  Aborting."},
+         1},
+        {"file_two_slashes",
+         {{"notes.txt", ""}},
+         {"notes.txt//"},
+         {"  The directory notes.txt/ doesn't exist.  Aborting."},
+         1},
+        {"dots_as_text",
+         {{"story/a.htm", "<img src=pics/x.gif/../y.gif> <img src=pics/x"
+                          ".gif/> <img src=\"pics/x.gif. \">"},
+          {"story/pics/y.gif", ""},
+          {"story/pics/x.gif", ""}},
+         {"nosuch/../story."},
+         opened("nosuch/../story.", 1, "nosuch/../story.",
+                {"  In nosuch/../story.\\a.htm, can't find linked file "
+                 "nosuch\\..\\story.\\pics\\x.gif\\."}) +
+                 alltree("a.htm")},
         {"other_case",
          {{"story/a.htm", "<a href=missing.htm>"}},
          {"STORY"},
