@@ -400,7 +400,8 @@ static int resolvedir(const char *key, int len, char *out, int size)
 	int dirpath = 0, found = 0;
 	out[0] = '\0';
 	if (resolvedir(key, parentlen, out, size)) {
-		char parent[hostpathsize];
+		// one buffer serves every level: the recursion is over by now
+		static char parent[hostpathsize];
 		memcpy(parent, out, strlen(out) + 1);
 		found = pickentry(parent, key + last, len - last, 0, out, size,
 		                  &st, &dirpath) == entry &&
