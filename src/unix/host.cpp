@@ -357,6 +357,9 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 			memcpy(out, ".", 2);
 		return stat(out, st) == 0 ? entry : nothing;
 	}
+	// an inner "..." is ".." now, a name and no step up
+	if (name[0] == '.' && (slen == 1 || (slen == 2 && name[1] == '.')))
+		return nothing;
 	match = findentry(l, name, slen);
 	if (match == nullptr ||
 	    !joinpath(out, size, dir, match, (int)strlen(match)))

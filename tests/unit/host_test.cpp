@@ -267,6 +267,7 @@ TEST_F(host, opensonlyregularfiles)
 	        {at("dir./page.htm"), "page\n"},
 	        {at("dir. /page.htm"), nullptr},
 	        {at("dir../page.htm"), nullptr},
+	        {at("dir/.../file.txt"), nullptr},
 	        {at("file.txt/"), nullptr},
 	        {at("file.txt\\"), nullptr},
 	        {at("file.txt/ "), nullptr},
