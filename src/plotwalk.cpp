@@ -199,18 +199,68 @@ void resolvetarget(int argc, char **argv)
 		dirname[--dirnamelen] = '\0';
 }
 
-// Exchange sort, ascending in byte order.
+// Positions of records in sorted order, and room to merge them in.
+static int16_t sortorder[flistsize];
+static int16_t sortspare[flistsize];
+
+// Merges the sorted runs from[lo, mid) and from[mid, hi) into to; on
+// equal names the left run goes first, so equal names keep their order.
+static void mergeruns(const flistentry *list, const int16_t *from, int16_t *to,
+                      int lo, int mid, int hi)
+{
+	int i = lo, j = mid;
+
+	for (int k = lo; k < hi; k++)
+		if (j < hi && (i == mid || strcmp(list[from[j]].name,
+		                                  list[from[i]].name) < 0))
+			to[k] = from[j++];
+		else
+			to[k] = from[i++];
+}
+
+// Sorts the first count records in place, ascending in byte order, with
+// equal names left in their order.  A merge sort of their positions,
+// since exchanging records is O(n^2); then every record is moved once to
+// its place, cycle by cycle, through one record-sized temporary.
 void brutesort(flistentry *list, int count)
 {
-	flistentry t;
+	int16_t *order = sortorder, *spare = sortspare;
 
+	// the position arrays hold a whole catalogue and no more
+	if (count > flistsize)
+		die();
 	for (int i = 0; i < count; i++)
-		for (int j = i + 1; j < count; j++)
-			if (strcmp(list[j].name, list[i].name) < 0) {
-				t = list[i];
-				list[i] = list[j];
-				list[j] = t;
-			}
+		order[i] = (int16_t)i;
+	for (int width = 1; width < count; width *= 2) {
+		for (int lo = 0; lo < count; lo += 2 * width) {
+			int mid = lo + width, hi = lo + 2 * width;
+			if (mid > count)
+				mid = count;
+			if (hi > count)
+				hi = count;
+			mergeruns(list, order, spare, lo, mid, hi);
+		}
+		int16_t *t = order;
+		order = spare;
+		spare = t;
+	}
+
+	// position i takes the record at order[i]; a placed one is marked
+	// by order[i] == i
+	for (int i = 0; i < count; i++) {
+		if (order[i] == i)
+			continue;
+		flistentry t = list[i];
+		int j = i;
+		while (order[j] != i) {
+			int from = order[j];
+			list[j] = list[from];
+			order[j] = (int16_t)j;
+			j = from;
+		}
+		list[j] = t;
+		order[j] = (int16_t)j;
+	}
 }
 
 static int namesmatch(const char *a, const char *b)

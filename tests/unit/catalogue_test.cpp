@@ -10,6 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -185,6 +186,31 @@ TEST(brutesort, fullcatalogue)
 		snprintf(name, sizeof name, "page%04d.htm", i);
 		ASSERT_STREQ(list[i].name, name);
 		ASSERT_EQ(list[i].status, i % 3) << name;
+	}
+}
+
+TEST(brutesort, shuffled)
+{
+	// any count, any order: the order of a stable sort by strcmp, each
+	// record (its status its first position) whole
+	std::mt19937 rng(19991001);
+	const std::string chars = "aAbB.\x80\xff";
+	for (int count : {2, 3, 5, 16, 17, 100, 513, flistmax}) {
+		std::vector<flistentry> list;
+		for (int i = 0; i < count; i++) {
+			std::string n;
+			for (int k = 1 + (int)(rng() % 4); k > 0; k--)
+				n += chars[rng() % chars.size()];
+			list.push_back(entry(n.c_str(), (uint16_t)i));
+		}
+		std::vector<flistentry> want = list;
+		std::stable_sort(want.begin(), want.end(),
+		                 [](const flistentry &a, const flistentry &b) {
+			                 return strcmp(a.name, b.name) < 0;
+		                 });
+		brutesort(list.data(), count);
+		EXPECT_EQ(names(list), names(want)) << count;
+		EXPECT_EQ(statuses(list), statuses(want)) << count;
 	}
 }
 
