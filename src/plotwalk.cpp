@@ -26,11 +26,19 @@ flistentry flist[flistsize];
 int flistentries;
 
 // Hash index over the sorted catalogue: each slot holds the lowest
-// position of a name under letter-case folding, or -1, and that name's
-// whole hash, so that most slots of other names are passed over unread.
+// position of a name under letter-case folding, or -1, with that name's
+// whole hash and length, so that most slots of other names are passed
+// over unread.
 constexpr int indexsize = 4096;
-static int16_t flistindex[indexsize];
-static unsigned flisthash[indexsize];
+static_assert((indexsize & (indexsize - 1)) == 0, "a mask picks the slot");
+static_assert(indexsize >= 4 * flistsize, "the index stays a quarter full");
+static_assert(entrynamesize <= 256, "a slot keeps a name's length in a byte");
+struct indexslot {
+	unsigned hash;
+	int16_t pos;
+	uint8_t len;
+};
+static indexslot flistindex[indexsize];
 static int indexedentries = -1;
 
 // Paths with a directory part probed so far, and whether each opened.
@@ -271,14 +279,34 @@ static int namesmatch(const char *a, const char *b)
 	return *a == *b;
 }
 
-// Names equal but for letter case hash alike: clearing bit 5 maps a to
-// z onto A to Z (and merges a few other pairs, which only costs a look).
-static unsigned hashname(const char *name)
+// Whether len bytes at a and at b are equal with a to z taken as A to Z;
+// memcmp first, since most links spell a name as the catalogue does.
+static int sameletters(const char *a, const char *b, int len)
 {
-	unsigned h = 2166136261u;
+	if (memcmp(a, b, len) == 0)
+		return 1;
+	for (int i = 0; i < len; i++)
+		if (a[i] != b[i] && foldchar(a[i]) != foldchar(b[i]))
+			return 0;
+	return 1;
+}
+
+// One byte of hashname.  Names equal but for letter case hash alike:
+// clearing bit 5 maps a to z onto A to Z (and merges a few other pairs,
+// which only costs a look).
+static unsigned hashstep(unsigned h, char c)
+{
+	return (h ^ (c & 0xdf)) * 16777619u;
+}
+
+constexpr unsigned hashbasis = 2166136261u;
+
+unsigned hashname(const char *name)
+{
+	unsigned h = hashbasis;
 
 	for (; *name != '\0'; name++)
-		h = (h ^ (*name & 0xdf)) * 16777619u;
+		h = hashstep(h, *name);
 	return h;
 }
 
@@ -286,16 +314,19 @@ static unsigned hashname(const char *name)
 // keeps the earlier, lower position.
 static void buildindex()
 {
-	memset(flistindex, 0xff, sizeof flistindex);
+	for (indexslot &slot : flistindex)
+		slot.pos = -1;
 	for (int i = 0; i < flistentries; i++) {
 		unsigned whole = hashname(flist[i].name);
 		unsigned h = whole & (indexsize - 1);
-		while (flistindex[h] >= 0 &&
-		       !namesmatch(flist[flistindex[h]].name, flist[i].name))
+		while (flistindex[h].pos >= 0 &&
+		       !namesmatch(flist[flistindex[h].pos].name,
+		                   flist[i].name))
 			h = (h + 1) & (indexsize - 1);
-		if (flistindex[h] < 0) {
-			flistindex[h] = (int16_t)i;
-			flisthash[h] = whole;
+		if (flistindex[h].pos < 0) {
+			flistindex[h].hash = whole;
+			flistindex[h].pos = (int16_t)i;
+			flistindex[h].len = (uint8_t)strlen(flist[i].name);
 		}
 	}
 	indexedentries = flistentries;
@@ -305,19 +336,30 @@ static void buildindex()
 // ignored; -1 when none does.
 int indexofname(const flistentry *list, const char *name, int count)
 {
-	if (list == flist && count == flistentries &&
-	    indexedentries == flistentries) {
-		unsigned whole = hashname(name);
-		unsigned h = whole & (indexsize - 1);
-		for (; flistindex[h] >= 0; h = (h + 1) & (indexsize - 1))
-			if (flisthash[h] == whole &&
-			    namesmatch(flist[flistindex[h]].name, name))
-				return flistindex[h];
-		return -1;
-	}
 	for (int i = 0; i < count; i++)
 		if (namesmatch(list[i].name, name))
 			return i;
+	return -1;
+}
+
+// indexofname over the whole catalogue for the len bytes at name, whose
+// hashname is hash, through the index; a catalogue changed since it was
+// indexed is searched plainly.
+int findname(const char *name, int len, unsigned hash)
+{
+	if (indexedentries != flistentries) {
+		char plain[entrynamesize];
+		if (!settext(plain, entrynamesize, name, len))
+			return -1;
+		return indexofname(flist, plain, flistentries);
+	}
+	for (unsigned h = hash & (indexsize - 1); flistindex[h].pos >= 0;
+	     h = (h + 1) & (indexsize - 1)) {
+		const indexslot &slot = flistindex[h];
+		if (slot.hash == hash && slot.len == len &&
+		    sameletters(flist[slot.pos].name, name, len))
+			return slot.pos;
+	}
 	return -1;
 }
 
@@ -490,7 +532,7 @@ void plotwalk(const char *name)
 {
 	char ref[refsize], joined[joinedsize];
 	char report[2 * joinedsize]; // a report line: the lead, then a path
-	int pos = indexofname(flist, name, flistentries);
+	int pos = findname(name, (int)strlen(name), hashname(name));
 	if (pos < 0)
 		return;
 	flist[pos].status = scanned;
@@ -537,7 +579,7 @@ void plotwalk(const char *name)
 					reportmissing(report, leadlen, joined);
 				continue;
 			}
-			int target = indexofname(flist, ref, flistentries);
+			int target = findname(ref, len, hashname(ref));
 			if (target < 0)
 				reportmissing(report, leadlen, ref);
 			else if (flist[target].status != scanned)

@@ -14,6 +14,12 @@ constexpr int refsize = 256;             // one reference
 constexpr int joinedsize = 2 * namesize; // dirname, backslash, reference
 constexpr int maxpathlen = 255;          // longest path that is opened
 
+static_assert(flistsize == flistmax + 1,
+              "the catalogue has room for the name beyond the limit");
+static_assert(refsize >= linesize, "a reference cut from a line fits");
+static_assert(joinedsize >= namesize + refsize,
+              "dirname, a backslash and a reference fit a joined path");
+
 constexpr uint16_t unreached = 0;
 constexpr uint16_t scanned = 1;
 constexpr uint16_t pending = 2;
@@ -37,6 +43,8 @@ int ishtmlname(const char *name);
 void resolvetarget(int argc, char **argv);
 void brutesort(flistentry *list, int count);
 int indexofname(const flistentry *list, const char *name, int count);
+unsigned hashname(const char *name);
+int findname(const char *name, int len, unsigned hash);
 void readcatalogue();
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);

@@ -99,8 +99,9 @@ class catalogue : public ::testing::Test {
 		close(saved);
 		close(null);
 	}
-	// The catalogue's own lookup must agree with the plain rule and with
-	// a lookup over a copy of the records.
+	// The catalogue's lookups must agree with the plain rule and with a
+	// lookup over a copy of the records; the indexed one also for the
+	// name as it stands inside a page, with more text after it.
 	void checklookup(const std::string &q)
 	{
 		std::vector<flistentry> copy(flist, flist + flistentries);
@@ -108,6 +109,11 @@ class catalogue : public ::testing::Test {
 		EXPECT_EQ(indexofname(flist, q.c_str(), flistentries), want)
 		        << q;
 		EXPECT_EQ(indexofname(copy.data(), q.c_str(), flistentries),
+		          want)
+		        << q;
+		std::string inpage = q + "x.htm\">";
+		EXPECT_EQ(findname(inpage.c_str(), (int)q.size(),
+		                   hashname(q.c_str())),
 		          want)
 		        << q;
 	}
@@ -284,6 +290,12 @@ TEST_F(catalogue, twins)
 	EXPECT_EQ(indexofname(flist, "\xe0.htm", flistentries - 1), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 7), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 8), 7);
+	// and a catalogue changed since it was indexed is searched plainly
+	flistentries = 7;
+	EXPECT_EQ(findname("B.HTML", 6, hashname("B.HTML")), -1);
+	EXPECT_EQ(findname("[x].HTM", 7, hashname("[x].HTM")), 4);
+	flistentries = 8;
+	EXPECT_EQ(findname("B.HTML", 6, hashname("B.HTML")), 7);
 }
 
 TEST_F(catalogue, manynames)
