@@ -88,13 +88,13 @@ static const char *const helptext[] = {
 	abort();
 }
 
-static int isseparator(char c)
+static constexpr int isseparator(char c)
 {
 	return c == '/' || c == '\\';
 }
 
 // White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
-static int iswhite(char c)
+static constexpr int iswhite(char c)
 {
 	return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -291,23 +291,38 @@ static int sameletters(const char *a, const char *b, int len)
 	return 1;
 }
 
-// One byte of hashname.  Names equal but for letter case hash alike:
-// clearing bit 5 maps a to z onto A to Z (and merges a few other pairs,
-// which only costs a look).
-static unsigned hashstep(unsigned h, char c)
+// Mixes eight bytes into a hash.  Names equal but for letter case hash
+// alike: clearing bit 5 of each byte maps a to z onto A to Z (and merges
+// a few other pairs, which only costs a look).
+static uint64_t mixword(uint64_t h, uint64_t w)
 {
-	return (h ^ (c & 0xdf)) * 16777619u;
+	h = (h ^ (w & 0xdfdfdfdfdfdfdfdfull)) * 0x9e3779b97f4a7c15ull;
+	return h ^ (h >> 32);
 }
 
-constexpr unsigned hashbasis = 2166136261u;
-
-unsigned hashname(const char *name)
+// Hashes len bytes eight at a time: a multiply for every byte would cost
+// more than cutting the reference does.
+static unsigned hashbytes(const char *s, int len)
 {
-	unsigned h = hashbasis;
+	uint64_t h = (uint64_t)len, w = 0;
 
-	for (; *name != '\0'; name++)
-		h = hashstep(h, *name);
-	return h;
+	if (len < 8) {
+		for (int i = 0; i < len; i++)
+			w = w << 8 | (unsigned char)s[i];
+		return (unsigned)mixword(h, w);
+	}
+	for (int i = 0; i + 8 < len; i += 8) {
+		memcpy(&w, s + i, 8);
+		h = mixword(h, w);
+	}
+	// the last eight bytes, overlapping the word before them
+	memcpy(&w, s + len - 8, 8);
+	return (unsigned)mixword(h, w);
+}
+
+static unsigned hashname(const char *name)
+{
+	return hashbytes(name, (int)strlen(name));
 }
 
 // Indexes flist as it stands; a name whose folded form is already there
@@ -342,17 +357,19 @@ int indexofname(const flistentry *list, const char *name, int count)
 	return -1;
 }
 
-// indexofname over the whole catalogue for the len bytes at name, whose
-// hashname is hash, through the index; a catalogue changed since it was
-// indexed is searched plainly.
-int findname(const char *name, int len, unsigned hash)
+// indexofname over the whole catalogue for the len bytes at name, through
+// the index; a catalogue changed since it was indexed is searched plainly.
+int findname(const char *name, int len)
 {
 	if (indexedentries != flistentries) {
-		char plain[entrynamesize];
-		if (!settext(plain, entrynamesize, name, len))
-			return -1;
-		return indexofname(flist, plain, flistentries);
+		for (int i = 0; i < flistentries; i++)
+			if (strnlen(flist[i].name, entrynamesize) ==
+			            (size_t)len &&
+			    sameletters(flist[i].name, name, len))
+				return i;
+		return -1;
 	}
+	unsigned hash = hashbytes(name, len);
 	for (unsigned h = hash & (indexsize - 1); flistindex[h].pos >= 0;
 	     h = (h + 1) & (indexsize - 1)) {
 		const indexslot &slot = flistindex[h];
@@ -419,14 +436,57 @@ void readcatalogue()
 	printf("%c%c", 13, 10);
 }
 
-// Cuts the reference that follows the equals sign at text into ref.
-// Slashes in the value are turned into backslashes in text itself.
-// Returns the reference's length, or 0 when there is none.
-int getworkfile(char *ref, int size, char *text)
-{
-	int quoted = 0, n = 0, i = 1;
+// What the reference cutter must notice about a byte.
+constexpr int endsbare = 1;   // white space, '>' or the end of the text
+constexpr int endsquoted = 2; // a double quote or the end of the text
+constexpr int colon = 4;
+constexpr int separator = 8;
+constexpr int slash = 16; // turned into a backslash
+constexpr int noted = endsbare | endsquoted | colon | separator;
 
-	ref[0] = '\0';
+struct classtable {
+	uint8_t of[256];
+};
+
+static constexpr classtable makeclasstable()
+{
+	classtable t{};
+
+	for (int c = 0; c < 256; c++) {
+		if (c == '\0' || c == '>' || iswhite((char)c))
+			t.of[c] |= endsbare;
+		if (c == '\0' || c == '"')
+			t.of[c] |= endsquoted;
+		if (c == ':')
+			t.of[c] |= colon;
+		if (isseparator((char)c))
+			t.of[c] |= separator;
+		if (c == '/')
+			t.of[c] |= slash;
+	}
+	return t;
+}
+
+// One table lookup per byte instead of a chain of comparisons.
+static constexpr classtable charclass = makeclasstable();
+
+// A value cut after an equals sign: where it stands in the text and what
+// the scanner asks of it, noted in the one pass that finds its end.
+struct cutvalue {
+	int start; // offset of its first byte from the equals sign
+	int len;
+	int hascolon;
+	int hasseparator;
+};
+
+// Finds the value that follows the equals sign at text as getworkfile
+// describes, turning its slashes into backslashes in text itself.
+// Returns its length, or 0 when there is none.
+static int cut(char *text, cutvalue *v)
+{
+	int i = 1, quoted = 0, seen = 0;
+
+	*v = cutvalue{};
 	if (text[0] == '\0')
 		return 0;
 	while (iswhite(text[i]))
@@ -437,29 +497,44 @@ int getworkfile(char *ref, int size, char *text)
 		if (text[i + 1] == '\0')
 			return 0;
 		quoted = 1;
-		ref[n++] = text[i + 1];
-		i += 2;
+		i++;
+		seen = charclass.of[(unsigned char)text[i++]];
 	}
-	for (; text[i] != '\0'; i++) {
-		char c = text[i];
-		if (quoted && c == '"') {
-			quoted = 0;
+	v->start = quoted ? i - 1 : i;
+	int ends = quoted ? endsquoted : endsbare;
+	char *p = text + i;
+	for (;;) {
+		// most bytes are none of the few that matter
+		int k;
+		while (!((k = charclass.of[(unsigned char)*p]) & noted))
+			p++;
+		if (k & ends)
 			break;
-		}
-		if (!quoted && (iswhite(c) || c == '>'))
-			break;
-		if (c == '/')
-			text[i] = c = '\\';
-		if (n >= size - 1) {
-			ref[0] = '\0';
-			return 0;
-		}
-		ref[n++] = c;
+		if (k & slash)
+			*p = '\\';
+		seen |= k;
+		p++;
 	}
-	if (quoted) {
-		ref[0] = '\0';
+	if (quoted && *p != '"')
 		return 0;
-	}
+	v->len = (int)(p - text) - v->start;
+	v->hascolon = (seen & colon) != 0;
+	v->hasseparator = (seen & separator) != 0;
+	return v->len;
+}
+
+// Cuts the reference that follows the equals sign at text into ref.
+// Slashes in the value are turned into backslashes in text itself.
+// Returns the reference's length, or 0 when there is none or it does
+// not fit in size bytes.
+int getworkfile(char *ref, int size, char *text)
+{
+	cutvalue v;
+	int n = cut(text, &v);
+
+	if (n >= size)
+		n = 0;
+	memcpy(ref, text + v.start, n);
 	ref[n] = '\0';
 	return n;
 }
@@ -513,14 +588,27 @@ static int probe(const char *path, int len)
 	return found;
 }
 
+// The next equals sign at or after p, or nullptr.  Where references
+// stand close together it is a few bytes on, nearer than a call to
+// strchr would pay for.
+static char *nextequals(char *p)
+{
+	for (int k = 0; k < 4; k++, p++) {
+		if (*p == '=')
+			return p;
+		if (*p == '\0')
+			return nullptr;
+	}
+	return strchr(p, '=');
+}
+
 // Prints a missing link's report line: line holds its first leadlen
 // bytes, and the name and the line end are put after them.  The same
 // bytes as printf with the whole format, at a fraction of the cost for
 // pages full of missing links.
-static void reportmissing(char *line, int leadlen, const char *name)
+static void reportmissing(char *line, int leadlen, const char *name,
+                          int namelen)
 {
-	size_t namelen = strlen(name);
-
 	memcpy(line + leadlen, name, namelen);
 	memcpy(line + leadlen + namelen, ".\r\n", 3);
 	fwrite(line, 1, leadlen + namelen + 3, stdout);
@@ -532,7 +620,7 @@ void plotwalk(const char *name)
 {
 	char ref[refsize], joined[joinedsize];
 	char report[2 * joinedsize]; // a report line: the lead, then a path
-	int pos = findname(name, (int)strlen(name), hashname(name));
+	int pos = findname(name, (int)strlen(name));
 	if (pos < 0)
 		return;
 	flist[pos].status = scanned;
@@ -559,29 +647,31 @@ void plotwalk(const char *name)
 	while (!hostfeof(file)) {
 		line[0] = '\0';
 		hostfgets(line, linesize, file);
-		char *cursor = line;
-		while (*cursor != '\0') {
-			char *equals = strchr(cursor, '=');
-			if (equals == nullptr)
-				break;
-			int len = getworkfile(ref, refsize, equals);
+		// the search goes on from the equals sign moved on by the
+		// reference's length, which may land inside the value
+		int len = 0;
+		for (char *equals = strchr(line, '='); equals != nullptr;
+		     equals = nextequals(equals + len)) {
+			cutvalue v;
+			len = cut(equals, &v);
 			if (len <= 0)
 				break;
-			cursor = equals + len;
-			if (strchr(ref, ':') != nullptr)
+			char *value = equals + v.start;
+			if (v.hascolon)
 				continue;
-			if (strchr(ref, '/') != nullptr ||
-			    strchr(ref, '\\') != nullptr) {
+			if (v.hasseparator) {
 				// only a path with a directory part is joined
+				settext(ref, refsize, value, len);
 				int joinedlen =
 				        expandworkfile(ref, joined, joinedsize);
 				if (!probe(joined, joinedlen))
-					reportmissing(report, leadlen, joined);
+					reportmissing(report, leadlen, joined,
+					              joinedlen);
 				continue;
 			}
-			int target = findname(ref, len, hashname(ref));
+			int target = findname(value, len);
 			if (target < 0)
-				reportmissing(report, leadlen, ref);
+				reportmissing(report, leadlen, value, len);
 			else if (flist[target].status != scanned)
 				flist[target].status = pending;
 		}
