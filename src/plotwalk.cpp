@@ -73,9 +73,25 @@ static const char *const helptext[] = {
         "directory will be assumed.",
 };
 
+// Missing links' report lines on their way to stdout: a copy per line
+// where fwrite would cost a call and a lock.
+constexpr int reportsize = 65536;
+static_assert(reportsize >= leadsize + joinedsize + 3,
+              "the longest report line fits");
+static char reportbuf[reportsize];
+static int reportlen;
+
+// Hands the buffered report lines to stdout.
+static void flushreport()
+{
+	fwrite(reportbuf, 1, reportlen, stdout);
+	reportlen = 0;
+}
+
 // Ends the run; a report that could not be written is no success.
 [[noreturn]] static void finish(int status)
 {
+	flushreport();
 	if (fflush(stdout) != 0 || ferror(stdout))
 		status = 1;
 	exit(status);
@@ -84,6 +100,7 @@ static const char *const helptext[] = {
 // Ends the run abnormally, keeping the report printed so far.
 [[noreturn]] static void die()
 {
+	flushreport();
 	fflush(stdout);
 	abort();
 }
@@ -124,6 +141,7 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
+	reportlen = 0;
 	memset(probes, 0, sizeof probes);
 	probecount = 0;
 }
@@ -602,24 +620,58 @@ static char *nextequals(char *p)
 	return strchr(p, '=');
 }
 
-// Prints a missing link's report line: line holds its first leadlen
-// bytes, and the name and the line end are put after them.  The same
-// bytes as printf with the whole format, at a fraction of the cost for
-// pages full of missing links.
-static void reportmissing(char *line, int leadlen, const char *name,
-                          int namelen)
+// The report line for a link that cannot be found, with the page path,
+// the name, 13 and 10.  A page full of missing links would spend most of
+// its time in printf, so the line is built by hand: missinglead makes
+// the part before the name once per page, missingline the whole line.
+const char missingformat[] = "  In %s, can't find linked file %s.%c%c";
+static constexpr char missingwords[] = "  In %s, can't find linked file ";
+static_assert(leadsize >= pagepathsize + (int)sizeof missingwords - 3,
+              "a page path and the words around it fit a lead");
+
+// The part of the missing link's line before the name; its length, or 0
+// when it does not fit in size bytes.
+int missinglead(char *lead, int size, const char *page)
 {
+	int n = snprintf(lead, size, missingwords, page);
+	return n >= 0 && n < size ? n : 0;
+}
+
+// Puts the lead, text of leadlen bytes, then namelen bytes of name, the
+// full stop and the line end into line; the line's length, or 0 when it
+// does not fit in size bytes.
+int missingline(char *line, int size, const char *lead, int leadlen,
+                const char *name, int namelen)
+{
+	if (leadlen + namelen + 3 > size)
+		return 0;
+	// strcpy: a memcpy from a small array becomes rep movsq, which takes
+	// longer than the library call for a line's few dozen bytes
+	strcpy(line, lead);
 	memcpy(line + leadlen, name, namelen);
 	memcpy(line + leadlen + namelen, ".\r\n", 3);
-	fwrite(line, 1, leadlen + namelen + 3, stdout);
+	return leadlen + namelen + 3;
+}
+
+// Adds a missing link's line to the buffered report.
+static void reportmissing(const char *lead, int leadlen, const char *name,
+                          int namelen)
+{
+	int n = missingline(reportbuf + reportlen, reportsize - reportlen, lead,
+	                    leadlen, name, namelen);
+	if (n == 0) {
+		flushreport();
+		n = missingline(reportbuf, reportsize, lead, leadlen, name,
+		                namelen);
+	}
+	reportlen += n;
 }
 
 // Scans one catalogued page: marks the pages its bare-name links reach,
 // probes links with a directory part, and reports what it cannot find.
 void plotwalk(const char *name)
 {
-	char ref[refsize], joined[joinedsize];
-	char report[2 * joinedsize]; // a report line: the lead, then a path
+	char ref[refsize], joined[joinedsize], lead[leadsize];
 	int pos = findname(name, (int)strlen(name));
 	if (pos < 0)
 		return;
@@ -641,8 +693,7 @@ void plotwalk(const char *name)
 	char *line = (char *)malloc(linesize);
 	if (line == nullptr)
 		die();
-	int leadlen = snprintf(report, joinedsize,
-	                       "  In %s, can't find linked file ", page);
+	int leadlen = missinglead(lead, leadsize, page);
 
 	while (!hostfeof(file)) {
 		line[0] = '\0';
@@ -665,18 +716,19 @@ void plotwalk(const char *name)
 				int joinedlen =
 				        expandworkfile(ref, joined, joinedsize);
 				if (!probe(joined, joinedlen))
-					reportmissing(report, leadlen, joined,
+					reportmissing(lead, leadlen, joined,
 					              joinedlen);
 				continue;
 			}
 			int target = findname(value, len);
 			if (target < 0)
-				reportmissing(report, leadlen, value, len);
+				reportmissing(lead, leadlen, value, len);
 			else if (flist[target].status != scanned)
 				flist[target].status = pending;
 		}
 	}
 
+	flushreport();
 	free(line);
 	if (hostfclose(file) != 0)
 		die();
