@@ -338,6 +338,7 @@ static unsigned hashbytes(const char *s, int len)
 	return (unsigned)mixword(h, w);
 }
 
+// hashbytes of a name's text.
 static unsigned hashname(const char *name)
 {
 	return hashbytes(name, (int)strlen(name));
