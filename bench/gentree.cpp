@@ -11,7 +11,10 @@
 //                    the catalogue, all found
 //   dense-missing    the same, with every bulk reference missing
 //   small-catalogue  the dense references spread over 16 pages
+//   missing-dirs     1023 pages; 100 of them hold 200 links each to
+//                    distinct files of a missing directory (nope/x1.gif)
 //   one-page         a single prose page
+//   big-page         a single prose page of 50 MB
 //
 // The directory is created (it must not exist).  The names of the pages
 // the program will scan are printed, one a line, relative to it.  The
@@ -180,9 +183,9 @@ static void paragraph(std::string &out, int len, int crlf,
 	endline(out, crlf);
 }
 
-// A prose page of about 30 KB linking to the given pages.
+// A prose page of about size bytes linking to the given pages.
 static std::string prosepage(int self, const std::vector<int> &children,
-                             const std::vector<int> &others)
+                             const std::vector<int> &others, size_t size)
 {
 	int crlf = pick(2);
 	std::string out;
@@ -206,7 +209,7 @@ static std::string prosepage(int self, const std::vector<int> &children,
 	out += buf;
 	endline(out, crlf);
 
-	while (out.size() < 28000)
+	while (out.size() < size - 2000)
 		paragraph(out, 300 + pick(900), crlf, others, self,
 		          pick(5) < 2);
 
@@ -229,7 +232,7 @@ static std::string prosepage(int self, const std::vector<int> &children,
 	return out;
 }
 
-static void realistic(const std::string &dir, int npages)
+static void realistic(const std::string &dir, int npages, size_t size)
 {
 	std::vector<std::vector<int>> children(npages);
 	std::string images = dir + "/images";
@@ -253,7 +256,7 @@ static void realistic(const std::string &dir, int npages)
 		for (int k = 0; k < 4; k++)
 			others.push_back(pick(npages));
 		writepage(dir, realisticname(i),
-		          prosepage(i, children[i], others));
+		          prosepage(i, children[i], others, size));
 		printf("%s\n", realisticname(i).c_str());
 	}
 }
@@ -263,6 +266,15 @@ static std::string densename(char letter, int i)
 	char buf[32];
 
 	snprintf(buf, sizeof buf, "%c%04d.htm", letter, i);
+	return buf;
+}
+
+// A file in a directory that does not exist, distinct for each i.
+static std::string nopename(int i)
+{
+	char buf[32];
+
+	snprintf(buf, sizeof buf, "nope/x%d.gif", i);
 	return buf;
 }
 
@@ -289,11 +301,14 @@ static void references(std::string &out, const std::vector<std::string> &refs)
 }
 
 // npages catalogued pages; the first nbulk hold totalrefs bulk references
-// between them, to catalogued names or (missing) to names of another
-// letter.  The root links to every other page first.
+// between them, to catalogued names, (missing 1) to names of another
+// letter, or (missing 2) each to its own file in a missing directory.
+// The root links to every other page first.
 static void dense(const std::string &dir, int npages, int nbulk, int totalrefs,
                   int missing)
 {
+	int nope = 0;
+
 	makedir(dir);
 	for (int i = 0; i < npages; i++) {
 		std::vector<std::string> refs;
@@ -303,9 +318,12 @@ static void dense(const std::string &dir, int npages, int nbulk, int totalrefs,
 				refs.push_back(densename('p', k));
 		if (i < nbulk) {
 			int n = totalrefs / nbulk;
+			char letter = missing ? 'q' : 'p';
 			for (int k = 0; k < n; k++)
-				refs.push_back(densename(missing ? 'q' : 'p',
-				                         pick(npages)));
+				refs.push_back(
+				        missing == 2 ? nopename(nope++)
+				                     : densename(letter,
+				                                 pick(npages)));
 		}
 		if (!refs.empty())
 			references(out, refs);
@@ -327,15 +345,19 @@ int main(int argc, char **argv)
 	rngstate = argc == 4 ? strtoull(argv[3], nullptr, 10) : 1999;
 
 	if (kind == "realistic")
-		realistic(dir, 1023);
+		realistic(dir, 1023, 30000);
 	else if (kind == "one-page")
-		realistic(dir, 1);
+		realistic(dir, 1, 30000);
+	else if (kind == "big-page")
+		realistic(dir, 1, 50000000);
 	else if (kind == "dense")
 		dense(dir, 1023, 100, 2000000, 0);
 	else if (kind == "dense-missing")
 		dense(dir, 1023, 100, 2000000, 1);
 	else if (kind == "small-catalogue")
 		dense(dir, 16, 16, 2000000, 0);
+	else if (kind == "missing-dirs")
+		dense(dir, 1023, 100, 20000, 2);
 	else {
 		fprintf(stderr, "gentree: unknown kind %s\n", kind.c_str());
 		return 2;

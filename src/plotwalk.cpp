@@ -26,11 +26,19 @@ flistentry flist[flistsize];
 int flistentries;
 
 // Hash index over the sorted catalogue: each slot holds the lowest
-// position of a name under letter-case folding, or -1, and that name's
-// whole hash, so that most slots of other names are passed over unread.
+// position of a name under letter-case folding, or -1, with that name's
+// whole hash and length, so that most slots of other names are passed
+// over unread.
 constexpr int indexsize = 4096;
-static int16_t flistindex[indexsize];
-static unsigned flisthash[indexsize];
+static_assert((indexsize & (indexsize - 1)) == 0, "a mask picks the slot");
+static_assert(indexsize >= 4 * flistsize, "the index stays a quarter full");
+static_assert(entrynamesize <= 256, "a slot keeps a name's length in a byte");
+struct indexslot {
+	unsigned hash;
+	int16_t pos;
+	uint8_t len;
+};
+static indexslot flistindex[indexsize];
 static int indexedentries = -1;
 
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
@@ -56,9 +64,25 @@ static const char *const helptext[] = {
         "directory will be assumed.",
 };
 
+// Missing links' report lines on their way to stdout: a copy per line
+// where fwrite would cost a call and a lock.
+constexpr int reportsize = 65536;
+static_assert(reportsize >= leadsize + joinedsize + 3,
+              "the longest report line fits");
+static char reportbuf[reportsize];
+static int reportlen;
+
+// Hands the buffered report lines to stdout.
+static void flushreport()
+{
+	fwrite(reportbuf, 1, reportlen, stdout);
+	reportlen = 0;
+}
+
 // Ends the run; a report that could not be written is no success.
 [[noreturn]] static void finish(int status)
 {
+	flushreport();
 	if (fflush(stdout) != 0 || ferror(stdout))
 		status = 1;
 	exit(status);
@@ -67,17 +91,18 @@ static const char *const helptext[] = {
 // Ends the run abnormally, keeping the report printed so far.
 [[noreturn]] static void die()
 {
+	flushreport();
 	fflush(stdout);
 	abort();
 }
 
-static int isseparator(char c)
+static constexpr int isseparator(char c)
 {
 	return c == '/' || c == '\\';
 }
 
 // White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
-static int iswhite(char c)
+static constexpr int iswhite(char c)
 {
 	return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -107,6 +132,7 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
+	reportlen = 0;
 }
 
 int helpme(int argc, char **argv)
@@ -188,18 +214,68 @@ void resolvetarget(int argc, char **argv)
 		dirname[--dirnamelen] = '\0';
 }
 
-// Exchange sort, ascending in byte order.
+// Positions of records in sorted order, and room to merge them in.
+static int16_t sortorder[flistsize];
+static int16_t sortspare[flistsize];
+
+// Merges the sorted runs from[lo, mid) and from[mid, hi) into to; on
+// equal names the left run goes first, so equal names keep their order.
+static void mergeruns(const flistentry *list, const int16_t *from, int16_t *to,
+                      int lo, int mid, int hi)
+{
+	int i = lo, j = mid;
+
+	for (int k = lo; k < hi; k++)
+		if (j < hi && (i == mid || strcmp(list[from[j]].name,
+		                                  list[from[i]].name) < 0))
+			to[k] = from[j++];
+		else
+			to[k] = from[i++];
+}
+
+// Sorts the first count records in place, ascending in byte order, with
+// equal names left in their order.  A merge sort of their positions,
+// since exchanging records is O(n^2); then every record is moved once to
+// its place, cycle by cycle, through one record-sized temporary.
 void brutesort(flistentry *list, int count)
 {
-	flistentry t;
+	int16_t *order = sortorder, *spare = sortspare;
 
+	// the position arrays hold a whole catalogue and no more
+	if (count > flistsize)
+		die();
 	for (int i = 0; i < count; i++)
-		for (int j = i + 1; j < count; j++)
-			if (strcmp(list[j].name, list[i].name) < 0) {
-				t = list[i];
-				list[i] = list[j];
-				list[j] = t;
-			}
+		order[i] = (int16_t)i;
+	for (int width = 1; width < count; width *= 2) {
+		for (int lo = 0; lo < count; lo += 2 * width) {
+			int mid = lo + width, hi = lo + 2 * width;
+			if (mid > count)
+				mid = count;
+			if (hi > count)
+				hi = count;
+			mergeruns(list, order, spare, lo, mid, hi);
+		}
+		int16_t *t = order;
+		order = spare;
+		spare = t;
+	}
+
+	// position i takes the record at order[i]; a placed one is marked
+	// by order[i] == i
+	for (int i = 0; i < count; i++) {
+		if (order[i] == i)
+			continue;
+		flistentry t = list[i];
+		int j = i;
+		while (order[j] != i) {
+			int from = order[j];
+			list[j] = list[from];
+			order[j] = (int16_t)j;
+			j = from;
+		}
+		list[j] = t;
+		order[j] = (int16_t)j;
+	}
 }
 
 static int namesmatch(const char *a, const char *b)
@@ -210,31 +286,70 @@ static int namesmatch(const char *a, const char *b)
 	return *a == *b;
 }
 
-// Names equal but for letter case hash alike: clearing bit 5 maps a to
-// z onto A to Z (and merges a few other pairs, which only costs a look).
+// Whether len bytes at a and at b are equal with a to z taken as A to Z;
+// memcmp first, since most links spell a name as the catalogue does.
+static int sameletters(const char *a, const char *b, int len)
+{
+	if (memcmp(a, b, len) == 0)
+		return 1;
+	for (int i = 0; i < len; i++)
+		if (a[i] != b[i] && foldchar(a[i]) != foldchar(b[i]))
+			return 0;
+	return 1;
+}
+
+// Mixes eight bytes into a hash.  Names equal but for letter case hash
+// alike: clearing bit 5 of each byte maps a to z onto A to Z (and merges
+// a few other pairs, which only costs a look).
+static uint64_t mixword(uint64_t h, uint64_t w)
+{
+	h = (h ^ (w & 0xdfdfdfdfdfdfdfdfull)) * 0x9e3779b97f4a7c15ull;
+	return h ^ (h >> 32);
+}
+
+// Hashes len bytes eight at a time: a multiply for every byte would cost
+// more than cutting the reference does.
+static unsigned hashbytes(const char *s, int len)
+{
+	uint64_t h = (uint64_t)len, w = 0;
+
+	if (len < 8) {
+		for (int i = 0; i < len; i++)
+			w = w << 8 | (unsigned char)s[i];
+		return (unsigned)mixword(h, w);
+	}
+	for (int i = 0; i + 8 < len; i += 8) {
+		memcpy(&w, s + i, 8);
+		h = mixword(h, w);
+	}
+	// the last eight bytes, overlapping the word before them
+	memcpy(&w, s + len - 8, 8);
+	return (unsigned)mixword(h, w);
+}
+
+// hashbytes of a name's text.
 static unsigned hashname(const char *name)
 {
-	unsigned h = 2166136261u;
-
-	for (; *name != '\0'; name++)
-		h = (h ^ (*name & 0xdf)) * 16777619u;
-	return h;
+	return hashbytes(name, (int)strlen(name));
 }
 
 // Indexes flist as it stands; a name whose folded form is already there
 // keeps the earlier, lower position.
 static void buildindex()
 {
-	memset(flistindex, 0xff, sizeof flistindex);
+	for (indexslot &slot : flistindex)
+		slot.pos = -1;
 	for (int i = 0; i < flistentries; i++) {
 		unsigned whole = hashname(flist[i].name);
 		unsigned h = whole & (indexsize - 1);
-		while (flistindex[h] >= 0 &&
-		       !namesmatch(flist[flistindex[h]].name, flist[i].name))
+		while (flistindex[h].pos >= 0 &&
+		       !namesmatch(flist[flistindex[h].pos].name,
+		                   flist[i].name))
 			h = (h + 1) & (indexsize - 1);
-		if (flistindex[h] < 0) {
-			flistindex[h] = (int16_t)i;
-			flisthash[h] = whole;
+		if (flistindex[h].pos < 0) {
+			flistindex[h].hash = whole;
+			flistindex[h].pos = (int16_t)i;
+			flistindex[h].len = (uint8_t)strlen(flist[i].name);
 		}
 	}
 	indexedentries = flistentries;
@@ -244,19 +359,32 @@ static void buildindex()
 // ignored; -1 when none does.
 int indexofname(const flistentry *list, const char *name, int count)
 {
-	if (list == flist && count == flistentries &&
-	    indexedentries == flistentries) {
-		unsigned whole = hashname(name);
-		unsigned h = whole & (indexsize - 1);
-		for (; flistindex[h] >= 0; h = (h + 1) & (indexsize - 1))
-			if (flisthash[h] == whole &&
-			    namesmatch(flist[flistindex[h]].name, name))
-				return flistindex[h];
-		return -1;
-	}
 	for (int i = 0; i < count; i++)
 		if (namesmatch(list[i].name, name))
 			return i;
+	return -1;
+}
+
+// indexofname over the whole catalogue for the len bytes at name, through
+// the index; a catalogue changed since it was indexed is searched plainly.
+int findname(const char *name, int len)
+{
+	if (indexedentries != flistentries) {
+		for (int i = 0; i < flistentries; i++)
+			if (strnlen(flist[i].name, entrynamesize) ==
+			            (size_t)len &&
+			    sameletters(flist[i].name, name, len))
+				return i;
+		return -1;
+	}
+	unsigned hash = hashbytes(name, len);
+	for (unsigned h = hash & (indexsize - 1); flistindex[h].pos >= 0;
+	     h = (h + 1) & (indexsize - 1)) {
+		const indexslot &slot = flistindex[h];
+		if (slot.hash == hash && slot.len == len &&
+		    sameletters(flist[slot.pos].name, name, len))
+			return slot.pos;
+	}
 	return -1;
 }
 
@@ -316,14 +444,57 @@ void readcatalogue()
 	printf("%c%c", 13, 10);
 }
 
-// Cuts the reference that follows the equals sign at text into ref.
-// Slashes in the value are turned into backslashes in text itself.
-// Returns the reference's length, or 0 when there is none.
-int getworkfile(char *ref, int size, char *text)
-{
-	int quoted = 0, n = 0, i = 1;
+// What the reference cutter must notice about a byte.
+constexpr int endsbare = 1;   // white space, '>' or the end of the text
+constexpr int endsquoted = 2; // a double quote or the end of the text
+constexpr int colon = 4;
+constexpr int separator = 8;
+constexpr int slash = 16; // turned into a backslash
+constexpr int noted = endsbare | endsquoted | colon | separator;
 
-	ref[0] = '\0';
+struct classtable {
+	uint8_t of[256];
+};
+
+static constexpr classtable makeclasstable()
+{
+	classtable t{};
+
+	for (int c = 0; c < 256; c++) {
+		if (c == '\0' || c == '>' || iswhite((char)c))
+			t.of[c] |= endsbare;
+		if (c == '\0' || c == '"')
+			t.of[c] |= endsquoted;
+		if (c == ':')
+			t.of[c] |= colon;
+		if (isseparator((char)c))
+			t.of[c] |= separator;
+		if (c == '/')
+			t.of[c] |= slash;
+	}
+	return t;
+}
+
+// One table lookup per byte instead of a chain of comparisons.
+static constexpr classtable charclass = makeclasstable();
+
+// A value cut after an equals sign: where it stands in the text and what
+// the scanner asks of it, noted in the one pass that finds its end.
+struct cutvalue {
+	int start; // offset of its first byte from the equals sign
+	int len;
+	int hascolon;
+	int hasseparator;
+};
+
+// Finds the value that follows the equals sign at text as getworkfile
+// describes, turning its slashes into backslashes in text itself.
+// Returns its length, or 0 when there is none.
+static int cut(char *text, cutvalue *v)
+{
+	int i = 1, quoted = 0, seen = 0;
+
+	*v = cutvalue{};
 	if (text[0] == '\0')
 		return 0;
 	while (iswhite(text[i]))
@@ -334,29 +505,44 @@ int getworkfile(char *ref, int size, char *text)
 		if (text[i + 1] == '\0')
 			return 0;
 		quoted = 1;
-		ref[n++] = text[i + 1];
-		i += 2;
+		i++;
+		seen = charclass.of[(unsigned char)text[i++]];
 	}
-	for (; text[i] != '\0'; i++) {
-		char c = text[i];
-		if (quoted && c == '"') {
-			quoted = 0;
+	v->start = quoted ? i - 1 : i;
+	int ends = quoted ? endsquoted : endsbare;
+	char *p = text + i;
+	for (;;) {
+		// most bytes are none of the few that matter
+		int k;
+		while (!((k = charclass.of[(unsigned char)*p]) & noted))
+			p++;
+		if (k & ends)
 			break;
-		}
-		if (!quoted && (iswhite(c) || c == '>'))
-			break;
-		if (c == '/')
-			text[i] = c = '\\';
-		if (n >= size - 1) {
-			ref[0] = '\0';
-			return 0;
-		}
-		ref[n++] = c;
+		if (k & slash)
+			*p = '\\';
+		seen |= k;
+		p++;
 	}
-	if (quoted) {
-		ref[0] = '\0';
+	if (quoted && *p != '"')
 		return 0;
-	}
+	v->len = (int)(p - text) - v->start;
+	v->hascolon = (seen & colon) != 0;
+	v->hasseparator = (seen & separator) != 0;
+	return v->len;
+}
+
+// Cuts the reference that follows the equals sign at text into ref.
+// Slashes in the value are turned into backslashes in text itself.
+// Returns the reference's length, or 0 when there is none or it does
+// not fit in size bytes.
+int getworkfile(char *ref, int size, char *text)
+{
+	cutvalue v;
+	int n = cut(text, &v);
+
+	if (n >= size)
+		n = 0;
+	memcpy(ref, text + v.start, n);
 	ref[n] = '\0';
 	return n;
 }
@@ -391,26 +577,73 @@ static int probe(const char *path, int len)
 	return len <= maxpathlen && hostcanopen(path);
 }
 
-// Prints a missing link's report line: line holds its first leadlen
-// bytes, and the name and the line end are put after them.  The same
-// bytes as printf with the whole format, at a fraction of the cost for
-// pages full of missing links.
-static void reportmissing(char *line, int leadlen, const char *name)
+// The next equals sign at or after p, or nullptr.  Where references
+// stand close together it is a few bytes on, nearer than a call to
+// strchr would pay for.
+static char *nextequals(char *p)
 {
-	size_t namelen = strlen(name);
+	for (int k = 0; k < 4; k++, p++) {
+		if (*p == '=')
+			return p;
+		if (*p == '\0')
+			return nullptr;
+	}
+	return strchr(p, '=');
+}
 
+// The report line for a link that cannot be found, with the page path,
+// the name, 13 and 10.  A page full of missing links would spend most of
+// its time in printf, so the line is built by hand: missinglead makes
+// the part before the name once per page, missingline the whole line.
+const char missingformat[] = "  In %s, can't find linked file %s.%c%c";
+static constexpr char missingwords[] = "  In %s, can't find linked file ";
+static_assert(leadsize >= pagepathsize + (int)sizeof missingwords - 3,
+              "a page path and the words around it fit a lead");
+
+// The part of the missing link's line before the name; its length, or 0
+// when it does not fit in size bytes.
+int missinglead(char *lead, int size, const char *page)
+{
+	int n = snprintf(lead, size, missingwords, page);
+	return n >= 0 && n < size ? n : 0;
+}
+
+// Puts the lead, text of leadlen bytes, then namelen bytes of name, the
+// full stop and the line end into line; the line's length, or 0 when it
+// does not fit in size bytes.
+int missingline(char *line, int size, const char *lead, int leadlen,
+                const char *name, int namelen)
+{
+	if (leadlen + namelen + 3 > size)
+		return 0;
+	// strcpy: a memcpy from a small array becomes rep movsq, which takes
+	// longer than the library call for a line's few dozen bytes
+	strcpy(line, lead);
 	memcpy(line + leadlen, name, namelen);
 	memcpy(line + leadlen + namelen, ".\r\n", 3);
-	fwrite(line, 1, leadlen + namelen + 3, stdout);
+	return leadlen + namelen + 3;
+}
+
+// Adds a missing link's line to the buffered report.
+static void reportmissing(const char *lead, int leadlen, const char *name,
+                          int namelen)
+{
+	int n = missingline(reportbuf + reportlen, reportsize - reportlen, lead,
+	                    leadlen, name, namelen);
+	if (n == 0) {
+		flushreport();
+		n = missingline(reportbuf, reportsize, lead, leadlen, name,
+		                namelen);
+	}
+	reportlen += n;
 }
 
 // Scans one catalogued page: marks the pages its bare-name links reach,
 // probes links with a directory part, and reports what it cannot find.
 void plotwalk(const char *name)
 {
-	char ref[refsize], joined[joinedsize];
-	char report[2 * joinedsize]; // a report line: the lead, then a path
-	int pos = indexofname(flist, name, flistentries);
+	char ref[refsize], joined[joinedsize], lead[leadsize];
+	int pos = findname(name, (int)strlen(name));
 	if (pos < 0)
 		return;
 	flist[pos].status = scanned;
@@ -431,40 +664,42 @@ void plotwalk(const char *name)
 	char *line = (char *)malloc(linesize);
 	if (line == nullptr)
 		die();
-	int leadlen = snprintf(report, joinedsize,
-	                       "  In %s, can't find linked file ", page);
+	int leadlen = missinglead(lead, leadsize, page);
 
 	while (!hostfeof(file)) {
 		line[0] = '\0';
 		hostfgets(line, linesize, file);
-		char *cursor = line;
-		while (*cursor != '\0') {
-			char *equals = strchr(cursor, '=');
-			if (equals == nullptr)
-				break;
-			int len = getworkfile(ref, refsize, equals);
+		// the search goes on from the equals sign moved on by the
+		// reference's length, which may land inside the value
+		int len = 0;
+		for (char *equals = strchr(line, '='); equals != nullptr;
+		     equals = nextequals(equals + len)) {
+			cutvalue v;
+			len = cut(equals, &v);
 			if (len <= 0)
 				break;
-			cursor = equals + len;
-			if (strchr(ref, ':') != nullptr)
+			char *value = equals + v.start;
+			if (v.hascolon)
 				continue;
-			if (strchr(ref, '/') != nullptr ||
-			    strchr(ref, '\\') != nullptr) {
+			if (v.hasseparator) {
 				// only a path with a directory part is joined
+				settext(ref, refsize, value, len);
 				int joinedlen =
 				        expandworkfile(ref, joined, joinedsize);
 				if (!probe(joined, joinedlen))
-					reportmissing(report, leadlen, joined);
+					reportmissing(lead, leadlen, joined,
+					              joinedlen);
 				continue;
 			}
-			int target = indexofname(flist, ref, flistentries);
+			int target = findname(value, len);
 			if (target < 0)
-				reportmissing(report, leadlen, ref);
+				reportmissing(lead, leadlen, value, len);
 			else if (flist[target].status != scanned)
 				flist[target].status = pending;
 		}
 	}
 
+	flushreport();
 	free(line);
 	if (hostfclose(file) != 0)
 		die();

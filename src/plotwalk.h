@@ -13,6 +13,14 @@ constexpr int linesize = 256;            // one read of a page
 constexpr int refsize = 256;             // one reference
 constexpr int joinedsize = 2 * namesize; // dirname, backslash, reference
 constexpr int maxpathlen = 255;          // longest path that is opened
+constexpr int pagepathsize = namesize + entrynamesize; // dirname\name
+constexpr int leadsize = pagepathsize + 32; // a report line up to a name
+
+static_assert(flistsize == flistmax + 1,
+              "the catalogue has room for the name beyond the limit");
+static_assert(refsize >= linesize, "a reference cut from a line fits");
+static_assert(joinedsize >= namesize + refsize,
+              "dirname, a backslash and a reference fit a joined path");
 
 constexpr uint16_t unreached = 0;
 constexpr uint16_t scanned = 1;
@@ -37,9 +45,14 @@ int ishtmlname(const char *name);
 void resolvetarget(int argc, char **argv);
 void brutesort(flistentry *list, int count);
 int indexofname(const flistentry *list, const char *name, int count);
+int findname(const char *name, int len);
 void readcatalogue();
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
+extern const char missingformat[];
+int missinglead(char *lead, int size, const char *page);
+int missingline(char *line, int size, const char *lead, int leadlen,
+                const char *name, int namelen);
 void plotwalk(const char *name);
 void walktree();
 

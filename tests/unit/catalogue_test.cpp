@@ -10,6 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -98,8 +99,9 @@ class catalogue : public ::testing::Test {
 		close(saved);
 		close(null);
 	}
-	// The catalogue's own lookup must agree with the plain rule and with
-	// a lookup over a copy of the records.
+	// The catalogue's lookups must agree with the plain rule and with a
+	// lookup over a copy of the records; the indexed one also for the
+	// name as it stands inside a page, with more text after it.
 	void checklookup(const std::string &q)
 	{
 		std::vector<flistentry> copy(flist, flist + flistentries);
@@ -109,6 +111,8 @@ class catalogue : public ::testing::Test {
 		EXPECT_EQ(indexofname(copy.data(), q.c_str(), flistentries),
 		          want)
 		        << q;
+		std::string inpage = q + "x.htm\">";
+		EXPECT_EQ(findname(inpage.c_str(), (int)q.size()), want) << q;
 	}
 };
 
@@ -188,6 +192,31 @@ TEST(brutesort, fullcatalogue)
 	}
 }
 
+TEST(brutesort, shuffled)
+{
+	// any count, any order: the order of a stable sort by strcmp, each
+	// record (its status its first position) whole
+	std::mt19937 rng(19991001);
+	const std::string chars = "aAbB.\x80\xff";
+	for (int count : {2, 3, 5, 16, 17, 100, 513, flistmax}) {
+		std::vector<flistentry> list;
+		for (int i = 0; i < count; i++) {
+			std::string n;
+			for (int k = 1 + (int)(rng() % 4); k > 0; k--)
+				n += chars[rng() % chars.size()];
+			list.push_back(entry(n.c_str(), (uint16_t)i));
+		}
+		std::vector<flistentry> want = list;
+		std::stable_sort(want.begin(), want.end(),
+		                 [](const flistentry &a, const flistentry &b) {
+			                 return strcmp(a.name, b.name) < 0;
+		                 });
+		brutesort(list.data(), count);
+		EXPECT_EQ(names(list), names(want)) << count;
+		EXPECT_EQ(statuses(list), statuses(want)) << count;
+	}
+}
+
 TEST(indexofname, folding)
 {
 	std::vector<flistentry> list = {
@@ -258,6 +287,12 @@ TEST_F(catalogue, twins)
 	EXPECT_EQ(indexofname(flist, "\xe0.htm", flistentries - 1), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 7), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 8), 7);
+	// and a catalogue changed since it was indexed is searched plainly
+	flistentries = 7;
+	EXPECT_EQ(findname("B.HTML", 6), -1);
+	EXPECT_EQ(findname("[x].HTM", 7), 4);
+	flistentries = 8;
+	EXPECT_EQ(findname("B.HTML", 6), 7);
 }
 
 TEST_F(catalogue, manynames)

@@ -1,4 +1,5 @@
-// Cutting references out of page text and joining them to the directory.
+// Cutting references out of page text, joining them to the directory,
+// and the report line for one that cannot be found.
 #include "plotwalk.h"
 
 #include <gtest/gtest.h>
@@ -205,4 +206,39 @@ TEST_F(reference, shortpath)
 		for (int k = size; k < (int)sizeof path - 1; k++)
 			EXPECT_EQ(path[k], 'P') << size << " byte " << k;
 	}
+}
+
+TEST(missingline, sameasformat)
+{
+	// the line built by hand holds the bytes printf makes of the format
+	std::string longpage = std::string(namesize - 1, 'd') + "\\" +
+	                       std::string(entrynamesize - 1, 'n');
+	std::string longref = std::string(joinedsize - 1, 'r');
+	const char *pages[] = {"story\\a.htm", "my/story\\b.htm", ".\\%s.htm",
+	                       "\\", longpage.c_str()};
+	const char *names[] = {"x.gif", "",         "a b\"c",       "100%",
+	                       "%s%c",  "\xe9\r\n", longref.c_str()};
+	for (const char *page : pages)
+		for (const char *name : names) {
+			char want[leadsize + joinedsize + 3];
+			int wantlen = snprintf(want, sizeof want, missingformat,
+			                       page, name, 13, 10);
+			char lead[leadsize], line[leadsize + joinedsize + 3];
+			int leadlen = missinglead(lead, leadsize, page);
+			ASSERT_GT(leadlen, 0) << page;
+			int n = missingline(line, sizeof line, lead, leadlen,
+			                    name, (int)strlen(name));
+			EXPECT_EQ(std::string(line, n),
+			          std::string(want, wantlen))
+			        << page << " " << name;
+		}
+
+	// neither part is written beyond its size
+	char lead[31], line[16];
+	EXPECT_EQ(missinglead(lead, 30, ""), 0);
+	EXPECT_EQ(missinglead(lead, 31, ""), 30);
+	memset(line, 'L', sizeof line);
+	EXPECT_EQ(missingline(line, 10, "  In ", 5, "ab", 2), 10);
+	EXPECT_EQ(std::string(line, 11), "  In ab.\r\nL");
+	EXPECT_EQ(missingline(line, 10, "  In ", 5, "abc", 3), 0);
 }
