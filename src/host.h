@@ -28,11 +28,14 @@ hostfile *hostfopen(const char *path);
 // remember the outcome for the run.
 int hostcanopen(const char *path);
 
-// fgets: at most size-1 bytes, up to and including a line feed.
+// fgets: at most size-1 bytes, up to and including a line feed; nullptr
+// at the end of the text or after a read error.
 char *hostfgets(char *buf, int size, hostfile *file);
 
-// Nonzero once a read has met the end of the file or a read error.
-int hostfeof(hostfile *file);
+// The next piece that hostfgets would deliver and that holds the byte c,
+// passing over the others unread; nullptr when none is left.  c is
+// neither CR nor LF, which reading as text may change.
+char *hostfgetswith(char *buf, int size, hostfile *file, int c);
 
 // Nonzero when closing failed.
 int hostfclose(hostfile *file);

@@ -666,9 +666,8 @@ void plotwalk(const char *name)
 		die();
 	int leadlen = missinglead(lead, leadsize, page);
 
-	while (!hostfeof(file)) {
-		line[0] = '\0';
-		hostfgets(line, linesize, file);
+	// a piece of a line without an equals sign holds no reference
+	while (hostfgetswith(line, linesize, file, '=') != nullptr) {
 		// the search goes on from the equals sign moved on by the
 		// reference's length, which may land inside the value
 		int len = 0;

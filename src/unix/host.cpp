@@ -28,6 +28,7 @@
 
 constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
+constexpr int carrysize = 256; // longest piece passed over across blocks
 constexpr int outsize = 65536;
 constexpr int dircachesize = 256;    // directory parts remembered
 constexpr int dirkeysize = 512;      // longest directory part remembered
@@ -42,11 +43,11 @@ struct hostdir {
 
 struct hostfile {
 	int fd;
-	char *data; // read buffer, allocated on the first read
+	char *data; // a piece carried over, then a block; on the first read
 	int pos;
 	int len;
+	int col;    // bytes of the current piece that hostfgetswith passed
 	off_t left; // bytes still to read of the size at opening
-	int held;   // a CR that ended the last read, waiting for its successor
 	int eof;
 };
 
@@ -552,31 +553,10 @@ int hostcanopen(const char *path)
 	return found;
 }
 
-// Turns each CR LF of data[0..len) into LF in place, moving the text
-// between CRs a piece at a time; returns the new length.
-static int crlftolf(char *data, int len)
-{
-	char *end = data + len;
-	char *p = (char *)memchr(data, '\r', len);
-
-	if (p == nullptr)
-		return len;
-	char *w = p;
-	while (p < end) {
-		if (p + 1 < end && p[1] == '\n')
-			p++;
-		char *next = (char *)memchr(p + 1, '\r', end - p - 1);
-		if (next == nullptr)
-			next = end;
-		memmove(w, p, next - p);
-		w += next - p;
-		p = next;
-	}
-	return (int)(w - data);
-}
-
-// Reads the next block as text; 0 at the end of the text or after an
-// error.
+// Reads the next block after the col bytes of the piece passed over so
+// far, which stay in front of it, and ends the text at a Ctrl-Z; 0 at
+// the end of the text or after an error.  CR LF pairs are left as they
+// are for readpiece, which meets every one at the end of a line.
 static int refill(hostfile *f)
 {
 	ssize_t r = 0;
@@ -584,43 +564,37 @@ static int refill(hostfile *f)
 	if (f->eof)
 		return 0;
 	if (f->data == nullptr)
-		f->data = (char *)xmalloc(readsize + 1);
-	f->pos = 0;
-	f->len = 0;
-	if (f->held)
-		f->data[f->len++] = '\r';
-	f->held = 0;
+		f->data = (char *)xmalloc(carrysize + readsize);
+	memmove(f->data, f->data + f->len - f->col, f->col);
+	f->pos = f->len = f->col;
 	size_t want = f->left < readsize ? (size_t)f->left : readsize;
 	if (want > 0)
 		do
 			r = read(f->fd, f->data + f->len, want);
 		while (r < 0 && errno == EINTR);
 	if (r <= 0) {
-		// the end, a read error or a file that shrank: a CR held back
-		// stands alone
+		// the end, a read error or a file that shrank
 		f->eof = 1;
-		return f->len > 0;
+		return 0;
 	}
 	f->left -= r;
 	char *z = (char *)memchr(f->data + f->len, 0x1a, r);
 	if (z != nullptr) {
-		// a Ctrl-Z ends the text
 		r = z - (f->data + f->len);
 		f->left = 0;
 	}
-	f->len = crlftolf(f->data, f->len + (int)r);
-	// a CR at the end of the block may yet start a CR LF pair
-	if (f->len > 0 && f->data[f->len - 1] == '\r' && f->left > 0) {
-		f->held = 1;
-		f->len--;
-	}
-	return f->len > 0 || refill(f);
+	f->len += (int)r;
+	return r > 0 || refill(f);
 }
 
-char *hostfgets(char *buf, int size, hostfile *f)
+// Copies the next piece into buf as fgets would in text mode: up to and
+// including a LF, at most size-1 bytes, CR LF read as LF.  Returns its
+// length, 0 at the end.
+static int readpiece(char *buf, int size, hostfile *f)
 {
 	int n = 0;
 
+	f->col = 0;
 	while (n < size - 1) {
 		if (f->pos == f->len && !refill(f))
 			break;
@@ -634,18 +608,69 @@ char *hostfgets(char *buf, int size, hostfile *f)
 		memcpy(buf + n, src, take);
 		n += take;
 		f->pos += take;
-		if (nl != nullptr)
+		if (nl != nullptr) {
+			if (n >= 2 && buf[n - 2] == '\r')
+				buf[--n - 1] = '\n';
 			break;
+		}
 	}
-	if (n == 0)
-		return nullptr;
-	buf[n] = '\0';
-	return buf;
+	// a CR that fills the piece is the CR of a CR LF when a LF follows
+	if (n == size - 1 && n > 0 && buf[n - 1] == '\r' &&
+	    (f->pos < f->len || refill(f)) && f->data[f->pos] == '\n') {
+		buf[n - 1] = '\n';
+		f->pos++;
+	}
+	// like fgets, nothing read leaves buf as it was
+	if (n > 0)
+		buf[n] = '\0';
+	return n;
 }
 
-int hostfeof(hostfile *f)
+char *hostfgets(char *buf, int size, hostfile *f)
 {
-	return f->eof;
+	return readpiece(buf, size, f) > 0 ? buf : nullptr;
+}
+
+// Passes over the next n bytes, keeping count of how far into its piece
+// the text then is.
+static void passover(hostfile *f, int n, int piece)
+{
+	char *p = f->data + f->pos;
+	char *nl = (char *)memrchr(p, '\n', n);
+
+	f->col = nl ? (int)(p + n - nl - 1) % piece : (f->col + n) % piece;
+	f->pos += n;
+}
+
+char *hostfgetswith(char *buf, int size, hostfile *f, int c)
+{
+	int piece = size - 1, n;
+
+	// a piece longer than the carry is only found by reading every one
+	if (piece > carrysize) {
+		while ((n = readpiece(buf, size, f)) > 0)
+			if (memchr(buf, c, n) != nullptr)
+				return buf;
+		return nullptr;
+	}
+	for (;;) {
+		if (f->pos == f->len && !refill(f))
+			return nullptr;
+		char *p = f->data + f->pos;
+		char *q = (char *)memchr(p, c, f->len - f->pos);
+		if (q == nullptr) {
+			passover(f, f->len - f->pos, piece);
+			continue;
+		}
+		// back to the start of the piece that holds it: its line began
+		// after the last LF, or col bytes before here
+		char *nl = (char *)memrchr(p, '\n', q - p);
+		char *start = nl ? nl + 1 : p - f->col;
+		start += (q - start) / piece * piece;
+		f->pos = (int)(start - f->data);
+		readpiece(buf, size, f);
+		return buf;
+	}
 }
 
 void hostbufferoutput()

@@ -8,6 +8,7 @@
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -110,10 +111,13 @@ char *hostfgets(char *buf, int size, hostfile *f)
 	return fgets(buf, size, f->stream);
 }
 
-int hostfeof(hostfile *f)
+char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 {
 	// a read error ends the page as its end does
-	return feof(f->stream) || ferror(f->stream);
+	while (fgets(buf, size, f->stream) != nullptr)
+		if (strchr(buf, c) != nullptr)
+			return buf;
+	return nullptr;
 }
 
 int hostfclose(hostfile *f)
