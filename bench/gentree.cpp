@@ -13,6 +13,9 @@
 //   small-catalogue  the dense references spread over 16 pages
 //   missing-dirs     1023 pages; 100 of them hold 200 links each to
 //                    distinct files of a missing directory (nope/x1.gif)
+//   missing-folder   1023 short pages, each with 40 image links into a
+//                    missing folder (images/pic1.gif)
+//   cased-folder     the same, with the folder present as Images/
 //   one-page         a single prose page
 //   big-page         a single prose page of 50 MB
 //
@@ -335,6 +338,30 @@ static void dense(const std::string &dir, int npages, int nbulk, int totalrefs,
 	}
 }
 
+// npages short pages in a ring, each with 40 image links into images/,
+// which is missing or (cased) present as Images/ with every picture.
+static void folder(const std::string &dir, int npages, int cased)
+{
+	makedir(dir);
+	if (cased) {
+		makedir(dir + "/Images");
+		for (int k = 0; k < 40; k++)
+			writepage(dir + "/Images",
+			          "pic" + std::to_string(k) + ".gif", "GIF89a");
+	}
+	for (int i = 0; i < npages; i++) {
+		std::string out = "<html><body>\n";
+		for (int k = 0; k < 40; k++)
+			out += "<p>A line of the story.</p> <img "
+			       "src=\"images/pic" +
+			       std::to_string(k) + ".gif\" alt=\"\">\n";
+		out += "<a href=\"" + densename('p', (i + 1) % npages) +
+		       "\">on</a>\n</body></html>\n";
+		writepage(dir, densename('p', i), out);
+		printf("%s\n", densename('p', i).c_str());
+	}
+}
+
 int main(int argc, char **argv)
 {
 	if (argc < 3 || argc > 4) {
@@ -358,6 +385,10 @@ int main(int argc, char **argv)
 		dense(dir, 16, 16, 2000000, 0);
 	else if (kind == "missing-dirs")
 		dense(dir, 1023, 100, 20000, 2);
+	else if (kind == "missing-folder")
+		folder(dir, 1023, 0);
+	else if (kind == "cased-folder")
+		folder(dir, 1023, 1);
 	else {
 		fprintf(stderr, "gentree: unknown kind %s\n", kind.c_str());
 		return 2;
