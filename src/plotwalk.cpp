@@ -550,24 +550,33 @@ int getworkfile(char *ref, int size, char *text)
 // Joins dirname, a backslash and ref into path, with slashes turned into
 // backslashes and double quotes left out.  Returns the path's length; a
 // joinedsize buffer always holds dirname and a refsize reference.
+// Appends src to the n bytes of path, slashes turned into backslashes and
+// double quotes left out, as far as size allows; the new length.  Runs
+// between those two characters go by memcpy rather than a byte at a time.
+static int appendjoined(char *path, int n, int size, const char *src)
+{
+	for (;;) {
+		int run = (int)strcspn(src, "/\"");
+		if (run > size - 1 - n)
+			run = size - 1 - n;
+		memcpy(path + n, src, run);
+		n += run;
+		src += run;
+		if (*src == '\0' || n >= size - 1)
+			break;
+		if (*src++ == '/')
+			path[n++] = '\\';
+	}
+	path[n] = '\0';
+	return n;
+}
+
 int expandworkfile(const char *ref, char *path, int size)
 {
-	int n = 0;
+	int n = appendjoined(path, 0, size, dirname);
 
-	for (int part = 0; part < 3; part++) {
-		const char *s = part == 0 ? dirname : part == 1 ? "\\" : ref;
-		for (; *s != '\0'; s++) {
-			if (*s == '"')
-				continue;
-			if (n >= size - 1) {
-				path[n] = '\0';
-				return n;
-			}
-			path[n++] = *s == '/' ? '\\' : *s;
-		}
-		path[n] = '\0';
-	}
-	return n;
+	n = appendjoined(path, n, size, "\\");
+	return appendjoined(path, n, size, ref);
 }
 
 // Whether the joined path opens for reading; one too long to open is a

@@ -126,13 +126,21 @@ static unsigned hashfolded(const char *s, int len)
 	return h;
 }
 
+// A path's hash, eight bytes at a time: paths are hashed once per link.
 static unsigned hashtext(const char *s)
 {
-	unsigned h = 2166136261u;
+	size_t len = strlen(s);
+	uint64_t h = len, w;
 
-	for (; *s != '\0'; s++)
-		h = (h ^ (unsigned char)*s) * 16777619u;
-	return h;
+	for (; len >= 8; len -= 8, s += 8) {
+		memcpy(&w, s, 8);
+		h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+		h ^= h >> 29;
+	}
+	w = 0;
+	memcpy(&w, s, len);
+	h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+	return (unsigned)(h ^ (h >> 32));
 }
 
 static int foldequal(const char *a, const char *b, int blen)
