@@ -34,8 +34,10 @@ constexpr int dircachesize = 256;    // directory parts remembered
 constexpr int dirkeysize = 512;      // longest directory part remembered
 constexpr int probecachesize = 1024; // outcomes of hostcanopen remembered
 constexpr int probekeysize = 256;    // longest path whose outcome is kept
+constexpr int cachewindow = 8;       // slots a key may take, from its hash on
 static_assert((dircachesize & (dircachesize - 1)) == 0);
 static_assert((probecachesize & (probecachesize - 1)) == 0);
+static_assert(cachewindow <= dircachesize && cachewindow <= probecachesize);
 
 struct hostdir {
 	DIR *dir;
@@ -82,6 +84,15 @@ struct probed {
 static probed probecache[probecachesize];
 
 enum { nothing, entry, unfollowable };
+
+// Which slot of a full window a new key takes: each in turn, so that a
+// page's links cannot keep pushing one another out.
+static int evict()
+{
+	static unsigned next;
+
+	return (int)(next++ % cachewindow);
+}
 
 [[noreturn]] static void die()
 {
@@ -393,15 +404,21 @@ static int resolvedir(const char *key, int len, char *out, int size)
 
 	dirpart *slot = nullptr;
 	if (len < dirkeysize) {
-		unsigned h = hashfolded(key, len) & (dircachesize - 1);
-		slot = &dircache[h];
-		if (memcmp(slot->key, key, len) == 0 &&
-		    slot->key[len] == '\0') {
-			if (!slot->found || (int)strlen(slot->host) >= size)
-				return 0;
-			memcpy(out, slot->host, strlen(slot->host) + 1);
-			return 1;
+		unsigned h = hashfolded(key, len);
+		for (int i = 0; i < cachewindow; i++) {
+			dirpart *d = &dircache[(h + i) & (dircachesize - 1)];
+			if (memcmp(d->key, key, len) == 0 &&
+			    d->key[len] == '\0') {
+				if (!d->found || (int)strlen(d->host) >= size)
+					return 0;
+				memcpy(out, d->host, strlen(d->host) + 1);
+				return 1;
+			}
+			if (slot == nullptr && d->key[0] == '\0')
+				slot = d;
 		}
+		if (slot == nullptr)
+			slot = &dircache[(h + evict()) & (dircachesize - 1)];
 	}
 
 	int last = len;
@@ -546,9 +563,17 @@ int hostcanopen(const char *path)
 
 	// pages link to the same few files again and again
 	if (len < probekeysize) {
-		slot = &probecache[hashtext(path) & (probecachesize - 1)];
-		if (strcmp(slot->path, path) == 0)
-			return slot->found;
+		unsigned h = hashtext(path);
+		for (int i = 0; i < cachewindow; i++) {
+			probed *p = &probecache[(h + i) & (probecachesize - 1)];
+			if (strcmp(p->path, path) == 0)
+				return p->found;
+			if (slot == nullptr && p->path[0] == '\0')
+				slot = p;
+		}
+		if (slot == nullptr)
+			slot = &probecache[(h + evict()) &
+			                   (probecachesize - 1)];
 	}
 	hostfile *f = hostfopen(path);
 	int found = f != nullptr;
