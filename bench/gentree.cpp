@@ -13,9 +13,10 @@
 //   small-catalogue  the dense references spread over 16 pages
 //   missing-dirs     1023 pages; 100 of them hold 200 links each to
 //                    distinct files of a missing directory (nope/x1.gif)
-//   missing-folder   1023 short pages, each with 40 image links into a
-//                    missing folder (images/pic1.gif)
-//   cased-folder     the same, with the folder present as Images/
+//   missing-folder   1023 short pages, each with 40 links to pictures of
+//                    its own in a missing folder (images/p0001-7.gif)
+//   cased-folder     the same, with the folder present as Images/ (and
+//                    none of the pictures in it)
 //   one-page         a single prose page
 //   big-page         a single prose page of 50 MB
 //
@@ -338,22 +339,21 @@ static void dense(const std::string &dir, int npages, int nbulk, int totalrefs,
 	}
 }
 
-// npages short pages in a ring, each with 40 image links into images/,
-// which is missing or (cased) present as Images/ with every picture.
+// npages short pages in a ring, each with 40 links to pictures of its own
+// in images/, which is missing or (cased) present as Images/ without them.
 static void folder(const std::string &dir, int npages, int cased)
 {
 	makedir(dir);
 	if (cased) {
 		makedir(dir + "/Images");
-		for (int k = 0; k < 40; k++)
-			writepage(dir + "/Images",
-			          "pic" + std::to_string(k) + ".gif", "GIF89a");
+		writepage(dir + "/Images", "cover.gif", "GIF89a");
 	}
 	for (int i = 0; i < npages; i++) {
 		std::string out = "<html><body>\n";
 		for (int k = 0; k < 40; k++)
 			out += "<p>A line of the story.</p> <img "
-			       "src=\"images/pic" +
+			       "src=\"images/" +
+			       densename('p', i).substr(0, 5) + "-" +
 			       std::to_string(k) + ".gif\" alt=\"\">\n";
 		out += "<a href=\"" + densename('p', (i + 1) % npages) +
 		       "\">on</a>\n</body></html>\n";
