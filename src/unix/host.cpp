@@ -31,7 +31,7 @@ constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
 constexpr int outsize = 65536;
 constexpr int dircachesize = 256;    // directory parts remembered
-constexpr int dirkeysize = 512;      // longest directory part remembered
+constexpr int dirkeysize = 256;      // longest directory part remembered
 constexpr int probecachesize = 1024; // outcomes of hostcanopen remembered
 constexpr int probekeysize = 256;    // longest path whose outcome is kept
 constexpr int cachewindow = 8;       // slots a key may take, from its hash on
@@ -75,6 +75,7 @@ struct dirpart {
 	int found;
 };
 static dirpart dircache[dircachesize];
+static unsigned dirhash[dircachesize]; // apart, so a window is one line
 
 // A program path given to hostcanopen, and whether it opened.
 struct probed {
@@ -82,6 +83,7 @@ struct probed {
 	int found;
 };
 static probed probecache[probecachesize];
+static unsigned probehash[probecachesize];
 
 enum { nothing, entry, unfollowable };
 
@@ -126,32 +128,33 @@ static int foldchar(unsigned char c)
 	return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
 }
 
-// Names equal but for letter case hash alike: clearing bit 5 maps a to z
-// onto A to Z (and merges a few other pairs, which costs only a look).
-static unsigned hashfolded(const char *s, int len)
+// Hashes len bytes, each first masked by a byte of mask, eight at a time:
+// paths and names are hashed once or more per link.
+static unsigned hashbytes(const char *s, size_t len, uint64_t mask)
 {
-	unsigned h = 2166136261u;
-
-	for (int i = 0; i < len; i++)
-		h = (h ^ (s[i] & 0xdf)) * 16777619u;
-	return h;
-}
-
-// A path's hash, eight bytes at a time: paths are hashed once per link.
-static unsigned hashtext(const char *s)
-{
-	size_t len = strlen(s);
 	uint64_t h = len, w;
 
 	for (; len >= 8; len -= 8, s += 8) {
 		memcpy(&w, s, 8);
-		h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+		h = (h ^ (w & mask)) * 0x9e3779b97f4a7c15ull;
 		h ^= h >> 29;
 	}
 	w = 0;
 	memcpy(&w, s, len);
-	h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+	h = (h ^ (w & mask)) * 0x9e3779b97f4a7c15ull;
 	return (unsigned)(h ^ (h >> 32));
+}
+
+// Names equal but for letter case hash alike: clearing bit 5 maps a to z
+// onto A to Z (and merges a few other pairs, which costs only a look).
+static unsigned hashfolded(const char *s, int len)
+{
+	return hashbytes(s, len, 0xdfdfdfdfdfdfdfdfull);
+}
+
+static unsigned hashtext(const char *s)
+{
+	return hashbytes(s, strlen(s), ~0ull);
 }
 
 static int foldequal(const char *a, const char *b, int blen)
@@ -252,17 +255,31 @@ static void addlisting(listing *l)
 	listingcount++;
 }
 
+// The directory's listing if it has been read, else nullptr.
+static listing *findlisting(const char *path)
+{
+	static listing *last; // links of a page mostly share a directory
+
+	if (last != nullptr && strcmp(last->path, path) == 0)
+		return last;
+	if (listings == nullptr)
+		return nullptr;
+	unsigned h = hashtext(path) & listingsmask;
+	for (; listings[h] != nullptr; h = (h + 1) & listingsmask)
+		if (strcmp(listings[h]->path, path) == 0)
+			return last = listings[h];
+	return nullptr;
+}
+
 // The directory's listing, read on its first use in the run.
 static listing *listingof(const char *path)
 {
-	if (listings != nullptr) {
-		unsigned h = hashtext(path) & listingsmask;
-		for (; listings[h] != nullptr; h = (h + 1) & listingsmask)
-			if (strcmp(listings[h]->path, path) == 0)
-				return listings[h];
+	listing *l = findlisting(path);
+
+	if (l == nullptr) {
+		l = readlisting(path);
+		addlisting(l);
 	}
-	listing *l = readlisting(path);
-	addlisting(l);
 	return l;
 }
 
@@ -301,8 +318,7 @@ static int normalise(const char *path, char *out, int size, int *dirpath)
 		while (isseparator(path[i]))
 			i++;
 		int start = i;
-		while (path[i] != '\0' && !isseparator(path[i]))
-			i++;
+		i += (int)strcspn(path + i, "/\\");
 		int len = i - start;
 		if (len == 0)
 			break;
@@ -358,16 +374,22 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 {
 	if (!joinpath(out, size, dir, name, len))
 		return nothing;
-	if (stat(out, st) == 0)
-		return entry;
-	if (errno != ENOENT)
-		return errno == ELOOP ? unfollowable : nothing;
-
-	// missing as written: a dangling link of that name stays itself
-	listing *l = listingof(dir);
-	const char *match = findentry(l, name, len);
-	if (match != nullptr && memcmp(match, name, len) == 0)
-		return unfollowable;
+	// a directory listed already tells without a stat that a name is
+	// missing from it
+	listing *l = findlisting(dir);
+	const char *match = l ? findentry(l, name, len) : nullptr;
+	if (l == nullptr ||
+	    (match != nullptr && memcmp(match, name, len) == 0)) {
+		if (stat(out, st) == 0)
+			return entry;
+		if (errno != ENOENT)
+			return errno == ELOOP ? unfollowable : nothing;
+		// missing as written: a dangling link of that name stays itself
+		l = listingof(dir);
+		match = findentry(l, name, len);
+		if (match != nullptr && memcmp(match, name, len) == 0)
+			return unfollowable;
+	}
 	int slen = stripped(name, len, last);
 	if (slen == 0) {
 		*dirpath = 1;
@@ -403,11 +425,13 @@ static int resolvedir(const char *key, int len, char *out, int size)
 	}
 
 	dirpart *slot = nullptr;
+	unsigned h = 0;
 	if (len < dirkeysize) {
-		unsigned h = hashfolded(key, len);
+		h = hashfolded(key, len);
 		for (int i = 0; i < cachewindow; i++) {
-			dirpart *d = &dircache[(h + i) & (dircachesize - 1)];
-			if (memcmp(d->key, key, len) == 0 &&
+			unsigned at = (h + i) & (dircachesize - 1);
+			dirpart *d = &dircache[at];
+			if (dirhash[at] == h && memcmp(d->key, key, len) == 0 &&
 			    d->key[len] == '\0') {
 				if (!d->found || (int)strlen(d->host) >= size)
 					return 0;
@@ -419,6 +443,7 @@ static int resolvedir(const char *key, int len, char *out, int size)
 		}
 		if (slot == nullptr)
 			slot = &dircache[(h + evict()) & (dircachesize - 1)];
+		dirhash[slot - dircache] = 0; // rewritten below
 	}
 
 	int last = len;
@@ -439,6 +464,7 @@ static int resolvedir(const char *key, int len, char *out, int size)
 	if (!found)
 		out[0] = '\0';
 	if (slot != nullptr && (int)strlen(out) < dirkeysize) {
+		dirhash[slot - dircache] = h;
 		memcpy(slot->key, key, len);
 		slot->key[len] = '\0';
 		memcpy(slot->host, out, strlen(out) + 1);
@@ -560,15 +586,17 @@ int hostcanopen(const char *path)
 {
 	size_t len = strlen(path);
 	probed *slot = nullptr;
+	unsigned h = 0;
 
 	// pages link to the same few files again and again
 	if (len < probekeysize) {
-		unsigned h = hashtext(path);
+		h = hashtext(path);
 		for (int i = 0; i < cachewindow; i++) {
-			probed *p = &probecache[(h + i) & (probecachesize - 1)];
-			if (strcmp(p->path, path) == 0)
+			unsigned at = (h + i) & (probecachesize - 1);
+			probed *p = &probecache[at];
+			if (probehash[at] == h && strcmp(p->path, path) == 0)
 				return p->found;
-			if (slot == nullptr && p->path[0] == '\0')
+			if (slot == nullptr && probehash[at] == 0)
 				slot = p;
 		}
 		if (slot == nullptr)
@@ -580,7 +608,10 @@ int hostcanopen(const char *path)
 	if (f != nullptr && hostfclose(f) != 0)
 		die();
 	if (slot != nullptr) {
-		memcpy(slot->path, path, len + 1);
+		probehash[slot - probecache] = h;
+		// strcpy: a memcpy of bounded length becomes rep movsq here,
+		// slow for the few dozen bytes of a path
+		strcpy(slot->path, path);
 		slot->found = found;
 	}
 	return found;
