@@ -44,4 +44,9 @@ int hostfclose(hostfile *file);
 // before anything is printed.
 void hostbufferoutput();
 
+// Provided by the program: ends the run abnormally with the report
+// printed so far, its own buffered lines included.  A host calls it when
+// memory or descriptors run out, which no verdict may hide.
+[[noreturn]] void die();
+
 #endif

@@ -89,7 +89,7 @@ static void flushreport()
 }
 
 // Ends the run abnormally, keeping the report printed so far.
-[[noreturn]] static void die()
+[[noreturn]] void die()
 {
 	flushreport();
 	fflush(stdout);

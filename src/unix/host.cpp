@@ -96,12 +96,6 @@ static int evict()
 	return (int)(next++ % cachewindow);
 }
 
-[[noreturn]] static void die()
-{
-	fflush(stdout);
-	abort();
-}
-
 // Out of memory or descriptors: the run cannot tell what is there.
 static void checkresources(int e)
 {

@@ -19,12 +19,6 @@ int _dowildcard = -1;
 
 constexpr int outsize = 65536;
 
-[[noreturn]] static void die()
-{
-	fflush(stdout);
-	abort();
-}
-
 // Out of memory or descriptors is no verdict: the report stops there.
 static void checkresources(int e)
 {
