@@ -216,9 +216,9 @@ static listing *readlisting(const char *path)
 	l->slots = (int *)calloc(size, sizeof *l->slots);
 	if (l->slots == nullptr)
 		die();
-	for (size_t off = 0; off < used; off += strlen(l->names + off) + 1) {
-		const char *name = l->names + off;
-		unsigned h = hashfolded(name, (int)strlen(name)) & l->mask;
+	for (size_t off = 0, len; off < used; off += len + 1) {
+		len = strlen(l->names + off);
+		unsigned h = hashfolded(l->names + off, (int)len) & l->mask;
 		while (l->slots[h] != 0)
 			h = (h + 1) & l->mask;
 		l->slots[h] = (int)off + 1;
@@ -387,10 +387,9 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 	int slen = stripped(name, len, last);
 	if (slen == 0) {
 		*dirpath = 1;
-		if (!joinpath(out, size, dir, "", 0))
+		if ((int)strlen(dir) >= size)
 			return nothing;
-		if (out[0] == '\0')
-			memcpy(out, ".", 2);
+		strcpy(out, dir);
 		return stat(out, st) == 0 ? entry : nothing;
 	}
 	// an inner "..." is ".." now, a name and no step up
@@ -403,6 +402,18 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 	if (stat(out, st) == 0)
 		return entry;
 	return errno == ELOOP || errno == ENOENT ? unfollowable : nothing;
+}
+
+// Where the last component of normalised text of len bytes begins; the
+// directory part before it is *dirlen bytes long ("/" keeps its slash).
+static int lastcomponent(const char *text, int len, int *dirlen)
+{
+	int last = len;
+
+	while (last > 0 && text[last - 1] != '/')
+		last--;
+	*dirlen = last > 1 ? last - 1 : last;
+	return last;
 }
 
 // Resolves the directory part key (normalised text, len bytes) into the
@@ -437,13 +448,9 @@ static int resolvedir(const char *key, int len, char *out, int size)
 		}
 		if (slot == nullptr)
 			slot = &dircache[(h + evict()) & (dircachesize - 1)];
-		dirhash[slot - dircache] = 0; // rewritten below
 	}
 
-	int last = len;
-	while (last > 0 && key[last - 1] != '/')
-		last--;
-	int parentlen = last > 1 ? last - 1 : last;
+	int parentlen, last = lastcomponent(key, len, &parentlen);
 	struct stat st;
 	int dirpath = 0, found = 0;
 	out[0] = '\0';
@@ -484,11 +491,9 @@ static int hostpath(const char *path, char *out, int size, struct stat *st,
 		return stat(out, st) == 0 ? entry : nothing;
 	}
 
-	int last = n;
-	while (last > 0 && norm[last - 1] != '/')
-		last--;
+	int dirlen, last = lastcomponent(norm, n, &dirlen);
 	char dir[hostpathsize];
-	if (!resolvedir(norm, last > 1 ? last - 1 : last, dir, sizeof dir))
+	if (!resolvedir(norm, dirlen, dir, sizeof dir))
 		return nothing;
 	int r = pickentry(dir, norm + last, n - last, 1, out, size, st,
 	                  dirpath);
@@ -584,7 +589,7 @@ int hostcanopen(const char *path)
 
 	// pages link to the same few files again and again
 	if (len < probekeysize) {
-		h = hashtext(path);
+		h = hashbytes(path, len, ~0ull);
 		for (int i = 0; i < cachewindow; i++) {
 			unsigned at = (h + i) & (probecachesize - 1);
 			probed *p = &probecache[at];
