@@ -15,7 +15,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <bit>
+
 #include "host.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 char fullname[namesize];
 int fullnamelen;
@@ -286,11 +292,25 @@ static int namesmatch(const char *a, const char *b)
 	return *a == *b;
 }
 
-// Whether len bytes at a and at b are equal with a to z taken as A to Z;
-// memcmp first, since most links spell a name as the catalogue does.
-static int sameletters(const char *a, const char *b, int len)
+// The eight bytes at p as one word.
+static uint64_t wordat(const char *p)
 {
-	if (memcmp(a, b, len) == 0)
+	uint64_t w;
+
+	memcpy(&w, p, 8);
+	return w;
+}
+
+// Whether len bytes at a and at b are equal with a to z taken as A to Z.
+// Most links spell a name as the catalogue does, and most names are eight
+// to sixteen bytes long: two words, overlapping, compare those.
+static inline int sameletters(const char *a, const char *b, int len)
+{
+	if (len >= 8 && len <= 16) {
+		if (((wordat(a) ^ wordat(b)) |
+		     (wordat(a + len - 8) ^ wordat(b + len - 8))) == 0)
+			return 1;
+	} else if (memcmp(a, b, len) == 0)
 		return 1;
 	for (int i = 0; i < len; i++)
 		if (a[i] != b[i] && foldchar(a[i]) != foldchar(b[i]))
@@ -298,33 +318,28 @@ static int sameletters(const char *a, const char *b, int len)
 	return 1;
 }
 
-// Mixes eight bytes into a hash.  Names equal but for letter case hash
-// alike: clearing bit 5 of each byte maps a to z onto A to Z (and merges
-// a few other pairs, which only costs a look).
-static uint64_t mixword(uint64_t h, uint64_t w)
+// Hashes len bytes.  Names equal but for letter case hash alike:
+// clearing bit 5 of each byte maps a to z onto A to Z (and merges a few
+// other pairs, which only costs a look).  Most names are eight to sixteen
+// bytes long and take two words, overlapping, and two multiplies.
+static inline unsigned hashbytes(const char *s, int len)
 {
-	h = (h ^ (w & 0xdfdfdfdfdfdfdfdfull)) * 0x9e3779b97f4a7c15ull;
-	return h ^ (h >> 32);
-}
-
-// Hashes len bytes eight at a time: a multiply for every byte would cost
-// more than cutting the reference does.
-static unsigned hashbytes(const char *s, int len)
-{
-	uint64_t h = (uint64_t)len, w = 0;
+	constexpr uint64_t fold = 0xdfdfdfdfdfdfdfdfull;
+	uint64_t a = 0, b = (uint64_t)len;
 
 	if (len < 8) {
 		for (int i = 0; i < len; i++)
-			w = w << 8 | (unsigned char)s[i];
-		return (unsigned)mixword(h, w);
+			a = a << 8 | (unsigned char)s[i];
+		a &= fold;
+	} else {
+		for (int i = 0; i + 16 < len; i += 8)
+			a = (a ^ (wordat(s + i) & fold)) *
+			    0x9e3779b97f4a7c15ull;
+		a ^= wordat(s + (len > 16 ? len - 16 : 0)) & fold;
+		b ^= wordat(s + len - 8) & fold;
 	}
-	for (int i = 0; i + 8 < len; i += 8) {
-		memcpy(&w, s + i, 8);
-		h = mixword(h, w);
-	}
-	// the last eight bytes, overlapping the word before them
-	memcpy(&w, s + len - 8, 8);
-	return (unsigned)mixword(h, w);
+	uint64_t h = a * 0x9e3779b97f4a7c15ull ^ b * 0xc2b2ae3d27d4eb4full;
+	return (unsigned)(h >> 32 ^ h);
 }
 
 // hashbytes of a name's text.
@@ -367,7 +382,7 @@ int indexofname(const flistentry *list, const char *name, int count)
 
 // indexofname over the whole catalogue for the len bytes at name, through
 // the index; a catalogue changed since it was indexed is searched plainly.
-int findname(const char *name, int len)
+static inline int lookup(const char *name, int len)
 {
 	if (indexedentries != flistentries) {
 		for (int i = 0; i < flistentries; i++)
@@ -386,6 +401,11 @@ int findname(const char *name, int len)
 			return slot.pos;
 	}
 	return -1;
+}
+
+int findname(const char *name, int len)
+{
+	return lookup(name, len);
 }
 
 // Fills the catalogue from dirname and prints the opening report lines.
@@ -478,19 +498,10 @@ static constexpr classtable makeclasstable()
 // One table lookup per byte instead of a chain of comparisons.
 static constexpr classtable charclass = makeclasstable();
 
-// A value cut after an equals sign: where it stands in the text and what
-// the scanner asks of it, noted in the one pass that finds its end.
-struct cutvalue {
-	int start; // offset of its first byte from the equals sign
-	int len;
-	int hascolon;
-	int hasseparator;
-};
-
 // Finds the value that follows the equals sign at text as getworkfile
 // describes, turning its slashes into backslashes in text itself.
 // Returns its length, or 0 when there is none.
-static int cut(char *text, cutvalue *v)
+int cut(char *text, cutvalue *v)
 {
 	int i = 1, quoted = 0, seen = 0;
 
@@ -586,18 +597,70 @@ static int probe(const char *path, int len)
 	return len <= maxpathlen && hostcanopen(path);
 }
 
-// The next equals sign at or after p, or nullptr.  Where references
-// stand close together it is a few bytes on, nearer than a call to
-// strchr would pay for.
-static char *nextequals(char *p)
+typedef unsigned char bytes16 __attribute__((vector_size(16)));
+
+// Bit i set where byte i of v has its top bit set; one instruction where
+// the processor has it.
+static unsigned topbits(bytes16 v)
 {
-	for (int k = 0; k < 4; k++, p++) {
-		if (*p == '=')
-			return p;
-		if (*p == '\0')
-			return nullptr;
+#if defined(__SSE2__)
+	return (unsigned)_mm_movemask_epi8((__m128i)v);
+#else
+	unsigned bits = 0;
+	for (int i = 0; i < 16; i++)
+		bits |= (unsigned)(v[i] >> 7) << i;
+	return bits;
+#endif
+}
+
+// The 64 bits from bit 0 of p on, the first byte lowest; written out so
+// that the compiler makes it one load where words are kept that way.
+static uint64_t loadbits(const uint8_t *p)
+{
+	return (uint64_t)p[0] | (uint64_t)p[1] << 8 | (uint64_t)p[2] << 16 |
+	       (uint64_t)p[3] << 24 | (uint64_t)p[4] << 32 |
+	       (uint64_t)p[5] << 40 | (uint64_t)p[6] << 48 |
+	       (uint64_t)p[7] << 56;
+}
+
+// Fills the masks of the piece of len bytes at line, which has room for
+// linesize bytes: the last sixteen read may run past its NUL.
+void maskpiece(const char *line, int len, piecemasks *m)
+{
+	memset(m, 0, sizeof *m);
+	for (int at = 0; at <= len; at += 16) {
+		bytes16 v;
+		memcpy(&v, line + at, 16);
+		unsigned eq = topbits((bytes16)(v == '='));
+		unsigned stop =
+		        topbits((bytes16)((v <= ' ') | (v == '>') | (v == ':') |
+		                          (v == '/') | (v == '\\')));
+		m->equals[at / 8] = (uint8_t)eq;
+		m->equals[at / 8 + 1] = (uint8_t)(eq >> 8);
+		m->stops[at / 8] = (uint8_t)stop;
+		m->stops[at / 8 + 1] = (uint8_t)(stop >> 8);
 	}
-	return strchr(p, '=');
+	// what follows the NUL is left over from earlier pieces
+	m->equals[len / 8] &= (uint8_t)((1u << len % 8) - 1);
+	for (int i = len / 8 + 1; i < (int)sizeof m->equals; i++)
+		m->equals[i] = 0;
+}
+
+// The length of the value after the equals sign at line[e] when it is a
+// plain name that ends in white space, '>' or the end of the piece, as
+// most are: then the masks alone tell it.  0 when cut() must look.
+int plainvalue(const char *line, int e, const piecemasks *m)
+{
+	int first = e + 1;
+	// at least 57 bits from first on, in one load
+	uint64_t stops = loadbits(m->stops + first / 8) >> first % 8;
+
+	if ((stops & 1) != 0 || stops == 0 || line[first] == '"')
+		return 0;
+	int len = std::countr_zero(stops);
+	if (!(charclass.of[(unsigned char)line[first + len]] & endsbare))
+		return 0;
+	return len;
 }
 
 // The report line for a link that cannot be found, with the page path,
@@ -647,11 +710,71 @@ static void reportmissing(const char *lead, int leadlen, const char *name,
 	reportlen += n;
 }
 
+// Follows the reference of len bytes at value, found on the page whose
+// report lines begin with lead: marks the page it names, probes a path
+// with a directory part, and reports what it cannot find.
+static void follow(const char *value, int len, int hasseparator,
+                   const char *lead, int leadlen)
+{
+	if (hasseparator) {
+		// only a path with a directory part is joined
+		char ref[refsize], joined[joinedsize];
+		settext(ref, refsize, value, len);
+		int joinedlen = expandworkfile(ref, joined, joinedsize);
+		if (!probe(joined, joinedlen))
+			reportmissing(lead, leadlen, joined, joinedlen);
+		return;
+	}
+	int target = lookup(value, len);
+	if (target < 0) {
+		reportmissing(lead, leadlen, value, len);
+		return;
+	}
+	// a store either way: which one is hard to foresee
+	uint16_t status = flist[target].status;
+	flist[target].status = status == scanned ? scanned : pending;
+}
+
+// Follows the references of one piece of a page, which has room for
+// linesize bytes.
+static void scanpiece(char *line, const char *lead, int leadlen)
+{
+	piecemasks m;
+	int from = 0;
+
+	maskpiece(line, (int)strlen(line), &m);
+	// the equals signs in turn, each found apart from the value before
+	// it, so that one reference need not wait for the last one's end
+	for (int w = 0; w < piecewords; w++)
+		for (uint64_t b = loadbits(m.equals + 8 * w); b != 0;
+		     b &= b - 1) {
+			int e = w * 64 + std::countr_zero(b);
+			// the search goes on from the equals sign moved on by
+			// the reference's length, which may land in the value
+			if (e < from)
+				continue;
+			int len = plainvalue(line, e, &m);
+			if (len > 0) {
+				from = e + len;
+				follow(line + e + 1, len, 0, lead, leadlen);
+				continue;
+			}
+			cutvalue v;
+			len = cut(line + e, &v);
+			if (len <= 0)
+				return;
+			from = e + len;
+			if (!v.hascolon)
+				follow(line + e + v.start, len, v.hasseparator,
+				       lead, leadlen);
+		}
+}
+
 // Scans one catalogued page: marks the pages its bare-name links reach,
 // probes links with a directory part, and reports what it cannot find.
 void plotwalk(const char *name)
 {
-	char ref[refsize], joined[joinedsize], lead[leadsize];
+	char lead[leadsize];
 	int pos = findname(name, (int)strlen(name));
 	if (pos < 0)
 		return;
@@ -676,36 +799,8 @@ void plotwalk(const char *name)
 	int leadlen = missinglead(lead, leadsize, page);
 
 	// a piece of a line without an equals sign holds no reference
-	while (hostfgetswith(line, linesize, file, '=') != nullptr) {
-		// the search goes on from the equals sign moved on by the
-		// reference's length, which may land inside the value
-		int len = 0;
-		for (char *equals = strchr(line, '='); equals != nullptr;
-		     equals = nextequals(equals + len)) {
-			cutvalue v;
-			len = cut(equals, &v);
-			if (len <= 0)
-				break;
-			char *value = equals + v.start;
-			if (v.hascolon)
-				continue;
-			if (v.hasseparator) {
-				// only a path with a directory part is joined
-				settext(ref, refsize, value, len);
-				int joinedlen =
-				        expandworkfile(ref, joined, joinedsize);
-				if (!probe(joined, joinedlen))
-					reportmissing(lead, leadlen, joined,
-					              joinedlen);
-				continue;
-			}
-			int target = findname(value, len);
-			if (target < 0)
-				reportmissing(lead, leadlen, value, len);
-			else if (flist[target].status != scanned)
-				flist[target].status = pending;
-		}
-	}
+	while (hostfgetswith(line, linesize, file, '=') != nullptr)
+		scanpiece(line, lead, leadlen);
 
 	flushreport();
 	free(line);

@@ -5,19 +5,21 @@
 
 #include <stdint.h>
 
-constexpr int namesize = 256;            // fullname, dirname, rootname, a line
-constexpr int entrynamesize = 128;       // one catalogued name
-constexpr int flistsize = 1024;          // catalogue records
-constexpr int flistmax = 1023;           // names accepted
-constexpr int linesize = 256;            // one read of a page
-constexpr int refsize = 256;             // one reference
-constexpr int joinedsize = 2 * namesize; // dirname, backslash, reference
-constexpr int maxpathlen = 255;          // longest path that is opened
+constexpr int namesize = 256;             // fullname, dirname, rootname, a line
+constexpr int entrynamesize = 128;        // one catalogued name
+constexpr int flistsize = 1024;           // catalogue records
+constexpr int flistmax = 1023;            // names accepted
+constexpr int linesize = 256;             // one read of a page
+constexpr int piecewords = linesize / 64; // 64-bit words of a piece's masks
+constexpr int refsize = 256;              // one reference
+constexpr int joinedsize = 2 * namesize;  // dirname, backslash, reference
+constexpr int maxpathlen = 255;           // longest path that is opened
 constexpr int pagepathsize = namesize + entrynamesize; // dirname\name
 constexpr int leadsize = pagepathsize + 32; // a report line up to a name
 
 static_assert(flistsize == flistmax + 1,
               "the catalogue has room for the name beyond the limit");
+static_assert(linesize % 64 == 0, "a piece's masks are whole words");
 static_assert(refsize >= linesize, "a reference cut from a line fits");
 static_assert(joinedsize >= namesize + refsize,
               "dirname, a backslash and a reference fit a joined path");
@@ -47,6 +49,28 @@ void brutesort(flistentry *list, int count);
 int indexofname(const flistentry *list, const char *name, int count);
 int findname(const char *name, int len);
 void readcatalogue();
+// A value cut after an equals sign: where it stands in the text and what
+// the scanner asks of it, noted in the one pass that finds its end.
+struct cutvalue {
+	int start; // offset of its first byte from the equals sign
+	int len;
+	int hascolon;
+	int hasseparator;
+};
+
+int cut(char *text, cutvalue *v);
+// One bit per byte of a piece, eight to a byte, the first byte's lowest:
+// where the equals signs stand, and where a bare value may stop (white
+// space and the other control bytes, '>', ':', '/', '\\', the
+// terminating NUL).  Zeros follow, so that 64 bits read from anywhere in
+// the piece stay inside.
+struct piecemasks {
+	uint8_t equals[linesize / 8 + 8];
+	uint8_t stops[linesize / 8 + 8];
+};
+
+void maskpiece(const char *line, int len, piecemasks *m);
+int plainvalue(const char *line, int e, const piecemasks *m);
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
 extern const char missingformat[];

@@ -119,6 +119,45 @@ TEST(getworkfile, cutting)
 	}
 }
 
+// The masks' shortcut for a plain value must cut what cut() cuts, on
+// random pieces whose buffers hold leftovers of longer pieces.
+TEST(plainvalue, agreeswithcut)
+{
+	const char alphabet[] = "==  \"\"><:/\\\t\r\x01\xa0pa.h";
+	unsigned seed = 12345;
+	auto next = [&seed] {
+		return (seed = seed * 1103515245 + 12345) >> 16;
+	};
+	int fast = 0;
+	for (int round = 0; round < 20000; round++) {
+		char line[linesize];
+		for (char &c : line)
+			c = alphabet[next() % (sizeof alphabet - 1)];
+		int len = (int)(next() % linesize);
+		line[len] = '\0';
+		piecemasks m;
+		maskpiece(line, len, &m);
+		for (int e = 0; e < len + 8; e++) {
+			bool bit = m.equals[e / 8] >> e % 8 & 1;
+			ASSERT_EQ(bit, e < len && line[e] == '=') << e;
+			if (!bit)
+				continue;
+			char copy[linesize];
+			memcpy(copy, line, sizeof copy);
+			cutvalue v;
+			int n = cut(copy + e, &v),
+			    plain = plainvalue(line, e, &m);
+			if (plain == 0)
+				continue;
+			fast++;
+			EXPECT_EQ(plain, n) << line + e;
+			EXPECT_EQ(v.start, 1) << line + e;
+			EXPECT_FALSE(v.hascolon || v.hasseparator) << line + e;
+		}
+	}
+	EXPECT_GT(fast, 1000);
+}
+
 TEST(getworkfile, referencesize)
 {
 	struct {
