@@ -47,6 +47,22 @@ struct indexslot {
 static indexslot flistindex[indexsize];
 static int indexedentries = -1;
 
+// What plain values name, by their text: links repeat, and a value met
+// before then costs no cutting, no hash of its folded letters and no look
+// at the names.  The bytes after an equals sign that begin with an
+// entry's value, then white space or '>', are that value.  Valid for the
+// catalogue as indexed.
+constexpr int memobits = 11;
+constexpr int memosize = 1 << memobits;
+typedef unsigned char bytes16 __attribute__((vector_size(16)));
+constexpr int memolen = sizeof(bytes16); // longest value remembered
+struct memoentry {
+	bytes16 text;     // the value, zeros after it
+	uint16_t *status; // the status of the page it names, or nullptr
+	uint8_t len;      // the value's length; 0 for an unused entry
+};
+static memoentry memo[memosize];
+
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
 static const char *const helptext[] = {
@@ -138,6 +154,7 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
+	memset(memo, 0, sizeof memo);
 	reportlen = 0;
 }
 
@@ -368,6 +385,7 @@ static void buildindex()
 		}
 	}
 	indexedentries = flistentries;
+	memset(memo, 0, sizeof memo);
 }
 
 // The lowest position whose name equals the given one, letter case
@@ -597,8 +615,6 @@ static int probe(const char *path, int len)
 	return len <= maxpathlen && hostcanopen(path);
 }
 
-typedef unsigned char bytes16 __attribute__((vector_size(16)));
-
 // Bit i set where byte i of v has its top bit set; one instruction where
 // the processor has it.
 static unsigned topbits(bytes16 v)
@@ -613,54 +629,95 @@ static unsigned topbits(bytes16 v)
 #endif
 }
 
-// The 64 bits from bit 0 of p on, the first byte lowest; written out so
-// that the compiler makes it one load where words are kept that way.
-static uint64_t loadbits(const uint8_t *p)
+static bytes16 load16(const char *p)
 {
-	return (uint64_t)p[0] | (uint64_t)p[1] << 8 | (uint64_t)p[2] << 16 |
-	       (uint64_t)p[3] << 24 | (uint64_t)p[4] << 32 |
-	       (uint64_t)p[5] << 40 | (uint64_t)p[6] << 48 |
-	       (uint64_t)p[7] << 56;
+	bytes16 v;
+
+	memcpy(&v, p, sizeof v);
+	return v;
 }
 
-// Fills the masks of the piece of len bytes at line, which has room for
-// linesize bytes: the last sixteen read may run past its NUL.
-void maskpiece(const char *line, int len, piecemasks *m)
+// Fills equals with one bit per byte of the piece of len bytes at line,
+// set where an equals sign stands; sixteen bytes are read at a time, so
+// line has room for linesize bytes.
+void maskpiece(const char *line, int len, uint64_t *equals)
 {
-	memset(m, 0, sizeof *m);
-	for (int at = 0; at <= len; at += 16) {
-		bytes16 v;
-		memcpy(&v, line + at, 16);
-		unsigned eq = topbits((bytes16)(v == '='));
-		unsigned stop =
-		        topbits((bytes16)((v <= ' ') | (v == '>') | (v == ':') |
-		                          (v == '/') | (v == '\\')));
-		m->equals[at / 8] = (uint8_t)eq;
-		m->equals[at / 8 + 1] = (uint8_t)(eq >> 8);
-		m->stops[at / 8] = (uint8_t)stop;
-		m->stops[at / 8 + 1] = (uint8_t)(stop >> 8);
+	for (int w = 0; w < piecewords; w++) {
+		uint64_t bits = 0;
+		for (int k = 0; k < 4 && 64 * w + 16 * k <= len; k++) {
+			bytes16 v = load16(line + 64 * w + 16 * k);
+			bits |= (uint64_t)topbits((bytes16)(v == '='))
+			        << 16 * k;
+		}
+		// what follows the NUL is left over from earlier pieces
+		if (len < 64 * (w + 1))
+			bits &= len <= 64 * w ? 0
+			                      : ~0ull >> (64 - (len - 64 * w));
+		equals[w] = bits;
 	}
-	// what follows the NUL is left over from earlier pieces
-	m->equals[len / 8] &= (uint8_t)((1u << len % 8) - 1);
-	for (int i = len / 8 + 1; i < (int)sizeof m->equals; i++)
-		m->equals[i] = 0;
+}
+
+// Bit i set where byte i of the sixteen at p may end a plain value: white
+// space and the other control bytes, '>', a double quote, and what
+// cut() must note, ':', '/' and '\\'.
+static unsigned stopbits(const char *p)
+{
+	bytes16 v = load16(p);
+
+	return topbits((bytes16)((v <= ' ') | (v == '>') | (v == '"') |
+	                         (v == ':') | (v == '/') | (v == '\\')));
 }
 
 // The length of the value after the equals sign at line[e] when it is a
-// plain name that ends in white space, '>' or the end of the piece, as
-// most are: then the masks alone tell it.  0 when cut() must look.
-int plainvalue(const char *line, int e, const piecemasks *m)
+// plain name of less than 64 bytes that ends in white space, '>' or the
+// end of the piece, as most are; 0 when cut() must look.  Reads sixteen
+// bytes at a time up to the piece's end, so line has room for linepad
+// bytes past it.
+int plainvalue(const char *line, int e)
 {
-	int first = e + 1;
-	// at least 57 bits from first on, in one load
-	uint64_t stops = loadbits(m->stops + first / 8) >> first % 8;
+	const char *p = line + e + 1;
 
-	if ((stops & 1) != 0 || stops == 0 || line[first] == '"')
-		return 0;
-	int len = std::countr_zero(stops);
-	if (!(charclass.of[(unsigned char)line[first + len]] & endsbare))
-		return 0;
-	return len;
+	for (int at = 0; at < 64; at += 16) {
+		unsigned stops = stopbits(p + at);
+		if (stops == 0)
+			continue;
+		int len = at + std::countr_zero(stops);
+		if (len == 0 ||
+		    !(charclass.of[(unsigned char)p[len]] & endsbare))
+			return 0;
+		return len;
+	}
+	return 0;
+}
+
+// The bytes of a memo entry for a value of len bytes: the first len of
+// the sixteen.
+static bytes16 memomask(int len)
+{
+	static const char ones[32] = {-1, -1, -1, -1, -1, -1, -1, -1,
+	                              -1, -1, -1, -1, -1, -1, -1, -1};
+	return load16(ones + 16 - len);
+}
+
+// The memo entry for the text after an equals sign, chosen by its first
+// eight bytes: a value shorter than that has a few bytes after it in
+// the choice too, and is found again only where they recur.
+static memoentry &memoslot(const char *p)
+{
+	uint64_t head;
+
+	memcpy(&head, p, sizeof head);
+	return memo[(head * 0x9e3779b97f4a7c15ull) >> (64 - memobits)];
+}
+
+// Whether the text at p is the value of entry m, which white space or
+// '>' ends.
+static int recalls(const memoentry &m, const char *p)
+{
+	bytes16 same = (bytes16)((load16(p) & memomask(m.len)) == m.text);
+
+	return topbits(same) == 0xffff && m.len != 0 &&
+	       (charclass.of[(unsigned char)p[m.len]] & endsbare);
 }
 
 // The report line for a link that cannot be found, with the page path,
@@ -710,9 +767,27 @@ static void reportmissing(const char *lead, int leadlen, const char *name,
 	reportlen += n;
 }
 
-// Follows the reference of len bytes at value, found on the page whose
-// report lines begin with lead: marks the page it names, probes a path
-// with a directory part, and reports what it cannot find.
+// Marks the page whose status is given as reached, or reports the value
+// of len bytes that named it when there is none.
+static void reach(uint16_t *status, const char *value, int len,
+                  const char *lead, int leadlen)
+{
+	if (status == nullptr)
+		reportmissing(lead, leadlen, value, len);
+	else
+		// a store either way: which one is hard to foresee
+		*status = *status == scanned ? scanned : pending;
+}
+
+// The status of the page at position target, or nullptr for none.
+static uint16_t *statusof(int target)
+{
+	return target < 0 ? nullptr : &flist[target].status;
+}
+
+// Follows the reference of len bytes at value: marks the page it names,
+// probes a path with a directory part, and reports what it cannot find.
+// Report lines begin with lead.
 static void follow(const char *value, int len, int hasseparator,
                    const char *lead, int leadlen)
 {
@@ -725,38 +800,50 @@ static void follow(const char *value, int len, int hasseparator,
 			reportmissing(lead, leadlen, joined, joinedlen);
 		return;
 	}
-	int target = lookup(value, len);
-	if (target < 0) {
-		reportmissing(lead, leadlen, value, len);
-		return;
-	}
-	// a store either way: which one is hard to foresee
-	uint16_t status = flist[target].status;
-	flist[target].status = status == scanned ? scanned : pending;
+	reach(statusof(lookup(value, len)), value, len, lead, leadlen);
+}
+
+// Follows the plain value of len bytes at value and remembers what it
+// names.
+[[gnu::noinline]] static void followplain(const char *value, int len,
+                                          const char *lead, int leadlen)
+{
+	uint16_t *status = statusof(lookup(value, len));
+
+	if (len <= memolen)
+		memoslot(value) = memoentry{load16(value) & memomask(len),
+		                            status, (uint8_t)len};
+	reach(status, value, len, lead, leadlen);
 }
 
 // Follows the references of one piece of a page, which has room for
-// linesize bytes.
+// linesize + linepad bytes.
 static void scanpiece(char *line, const char *lead, int leadlen)
 {
-	piecemasks m;
+	uint64_t equals[piecewords];
 	int from = 0;
 
-	maskpiece(line, (int)strlen(line), &m);
+	maskpiece(line, (int)strlen(line), equals);
 	// the equals signs in turn, each found apart from the value before
 	// it, so that one reference need not wait for the last one's end
 	for (int w = 0; w < piecewords; w++)
-		for (uint64_t b = loadbits(m.equals + 8 * w); b != 0;
-		     b &= b - 1) {
+		for (uint64_t b = equals[w]; b != 0; b &= b - 1) {
 			int e = w * 64 + std::countr_zero(b);
 			// the search goes on from the equals sign moved on by
 			// the reference's length, which may land in the value
 			if (e < from)
 				continue;
-			int len = plainvalue(line, e, &m);
+			char *value = line + e + 1;
+			const memoentry &m = memoslot(value);
+			if (recalls(m, value)) {
+				from = e + m.len;
+				reach(m.status, value, m.len, lead, leadlen);
+				continue;
+			}
+			int len = plainvalue(line, e);
 			if (len > 0) {
 				from = e + len;
-				follow(line + e + 1, len, 0, lead, leadlen);
+				followplain(value, len, lead, leadlen);
 				continue;
 			}
 			cutvalue v;
@@ -793,7 +880,8 @@ void plotwalk(const char *name)
 		printf("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
 		finish(1);
 	}
-	char *line = (char *)malloc(linesize);
+	// word loads may read a value's neighbours past the piece's end
+	char *line = (char *)calloc(1, linesize + linepad);
 	if (line == nullptr)
 		die();
 	int leadlen = missinglead(lead, leadsize, page);

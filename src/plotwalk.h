@@ -10,6 +10,7 @@ constexpr int entrynamesize = 128;        // one catalogued name
 constexpr int flistsize = 1024;           // catalogue records
 constexpr int flistmax = 1023;            // names accepted
 constexpr int linesize = 256;             // one read of a page
+constexpr int linepad = 16;               // room past a piece for word loads
 constexpr int piecewords = linesize / 64; // 64-bit words of a piece's masks
 constexpr int refsize = 256;              // one reference
 constexpr int joinedsize = 2 * namesize;  // dirname, backslash, reference
@@ -59,18 +60,8 @@ struct cutvalue {
 };
 
 int cut(char *text, cutvalue *v);
-// One bit per byte of a piece, eight to a byte, the first byte's lowest:
-// where the equals signs stand, and where a bare value may stop (white
-// space and the other control bytes, '>', ':', '/', '\\', the
-// terminating NUL).  Zeros follow, so that 64 bits read from anywhere in
-// the piece stay inside.
-struct piecemasks {
-	uint8_t equals[linesize / 8 + 8];
-	uint8_t stops[linesize / 8 + 8];
-};
-
-void maskpiece(const char *line, int len, piecemasks *m);
-int plainvalue(const char *line, int e, const piecemasks *m);
+void maskpiece(const char *line, int len, uint64_t *equals);
+int plainvalue(const char *line, int e);
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
 extern const char missingformat[];

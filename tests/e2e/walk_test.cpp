@@ -83,6 +83,21 @@ static const std::vector<runcase> walkcases = {
           {"story/c.htm", ""}},
          {"story"},
          opened("story", 3, "story", alltree("a.htm"))},
+        // values met again, with other ends, other cases, longer names
+        // that share their first bytes, and names that are missing
+        {"repeated_values",
+         {{"story/a.htm",
+           "=chapter10.htm =chapter1.htm =chapter10.htm>=chapter1.htm\n"
+           "=CHAPTER1.HTM =nope.htm\t=nope.htm =chapter1.htmx "
+           "=chapter1.htm=x"},
+          {"story/chapter1.htm", ""},
+          {"story/chapter2.htm", ""}},
+         {"story"},
+         opened("story", 3, "story",
+                {miss(a, "chapter10.htm"), miss(a, "chapter10.htm"),
+                 miss(a, "nope.htm"), miss(a, "nope.htm"),
+                 miss(a, "chapter1.htmx"), miss(a, "chapter1.htm=x")},
+                parttree(2, "a.htm", {"chapter2.htm"}))},
         {"colons",
          {{"story/a.htm",
            page({"<a href=\"http://example.com/b.htm\">",
