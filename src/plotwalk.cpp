@@ -52,7 +52,7 @@ static int indexedentries = -1;
 // at the names.  The bytes after an equals sign that begin with an
 // entry's value, then white space or '>', are that value.  Valid for the
 // catalogue as indexed.
-constexpr int memobits = 11;
+constexpr int memobits = 12;
 constexpr int memosize = 1 << memobits;
 typedef unsigned char bytes16 __attribute__((vector_size(16)));
 constexpr int memolen = sizeof(bytes16); // longest value remembered
