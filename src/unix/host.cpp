@@ -10,7 +10,8 @@
 //  - a component with no entry of exactly its name takes the entry that
 //    differs from it only in ASCII letter case, the lowest in byte order.
 // A directory whose entries case matching needs is listed once a run and
-// kept; the resolved directory parts of recent paths are remembered.
+// kept; the directory parts of recent paths are remembered, as written
+// and as resolved, and so are the probes that took a system call.
 // Pages read as text: CR LF as LF, a Ctrl-Z ends the text, and a file
 // yields at most the size it had when it was opened.  Running out of
 // memory or descriptors is no verdict: it flushes the report and aborts.
@@ -31,10 +32,10 @@ constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
 constexpr int outsize = 65536;
 constexpr int cachekeysize = 256;     // longest text a cache keeps
-constexpr int dirslots = 512;         // directory texts remembered
+constexpr int dirslots = 512;         // twice the directory parts kept
 constexpr int dirarenasize = 16384;   // their bytes and host directories
-constexpr int probeslots = 1024;      // outcomes of hostcanopen remembered
-constexpr int probearenasize = 16384; // bytes of their paths
+constexpr int probeslots = 1024;      // twice the probed paths kept
+constexpr int probearenasize = 16384; // their bytes
 static_assert((dirslots & (dirslots - 1)) == 0);
 static_assert((probeslots & (probeslots - 1)) == 0);
 // one arena holds a key and its host text of the longest kept
@@ -370,10 +371,11 @@ static const char *findentry(const listing *l, const char *name, int len)
 
 	for (; l->slots[h] != 0; h = (h + 1) & l->mask) {
 		const char *e = l->names + l->slots[h] - 1;
+		// the name as written is the usual find, and the quickest told
+		if (strncmp(e, name, len) == 0 && e[len] == '\0')
+			return e;
 		if (!foldequal(e, name, len))
 			continue;
-		if (memcmp(e, name, len) == 0)
-			return e;
 		if (best == nullptr || strcmp(e, best) < 0)
 			best = e;
 	}
@@ -597,6 +599,17 @@ static const char *plaindir(const char *path, int len, int *dlen, int *plain)
 	return *plain ? hostdirof(path, *dlen) : nullptr;
 }
 
+// Whether dir is listed and holds no entry that the last component,
+// namelen bytes of name, could name: none of its letters in any case, and
+// nothing to strip.  pickentry answers nothing for it, without a stat.
+static int listedwithout(const char *dir, const char *name, int namelen)
+{
+	listing *l = findlisting(dir);
+
+	return l != nullptr && stripped(name, namelen, 1) == namelen &&
+	       findentry(l, name, namelen) == nullptr;
+}
+
 // hostpath for the last component, namelen bytes of name, in the host
 // directory dir.
 static int nameindir(const char *dir, const char *name, int namelen, char *out,
@@ -736,9 +749,12 @@ int hostcanopen(const char *path)
 	struct stat st;
 	int len = (int)strlen(path), dlen, plain, dirpath, r;
 
-	// a missing directory holds no name, and is known at once
+	// a missing directory holds no name, and a listed one tells at once
+	// whether it holds one
 	const char *dir = plaindir(path, len, &dlen, &plain);
 	if (plain && dir == nullptr)
+		return 0;
+	if (plain && listedwithout(dir, path + dlen, len - dlen))
 		return 0;
 	// pages link to the same few files again and again
 	unsigned h = hashtext(path, len);
