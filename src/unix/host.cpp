@@ -10,7 +10,8 @@
 //  - a component with no entry of exactly its name takes the entry that
 //    differs from it only in ASCII letter case, the lowest in byte order.
 // A directory whose entries case matching needs is listed once a run and
-// kept; the resolved directory parts of recent paths are remembered.
+// kept; the directory parts of recent paths are remembered, as written
+// and as resolved, and so are the probes that took a system call.
 // Pages read as text: CR LF as LF, a Ctrl-Z ends the text, and a file
 // yields at most the size it had when it was opened.  Running out of
 // memory or descriptors is no verdict: it flushes the report and aborts.
@@ -30,14 +31,17 @@ constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
 constexpr int outsize = 65536;
-constexpr int dircachesize = 256;    // directory parts remembered
-constexpr int dirkeysize = 256;      // longest directory part remembered
-constexpr int probecachesize = 1024; // outcomes of hostcanopen remembered
-constexpr int probekeysize = 256;    // longest path whose outcome is kept
-constexpr int cachewindow = 8;       // slots a key may take, from its hash on
-static_assert((dircachesize & (dircachesize - 1)) == 0);
-static_assert((probecachesize & (probecachesize - 1)) == 0);
-static_assert(cachewindow <= dircachesize && cachewindow <= probecachesize);
+constexpr int cachekeysize = 256;     // longest text a cache keeps
+constexpr int dirslots = 512;         // twice the directory parts kept
+constexpr int dirarenasize = 16384;   // their bytes and host directories
+constexpr int probeslots = 1024;      // twice the probed paths kept
+constexpr int probearenasize = 16384; // their bytes
+static_assert((dirslots & (dirslots - 1)) == 0);
+static_assert((probeslots & (probeslots - 1)) == 0);
+// one arena holds a key and its host text of the longest kept
+static_assert(dirarenasize >= 2 * cachekeysize &&
+              probearenasize >= 2 * cachekeysize);
+static_assert(cachekeysize <= hostpathsize);
 
 struct hostdir {
 	DIR *dir;
@@ -67,34 +71,47 @@ static listing **listings;
 static unsigned listingsmask;
 static unsigned listingcount;
 
-// A program directory part, as resolved text, and the host directory it
-// names, or none.
-struct dirpart {
-	char key[dirkeysize];
-	char host[dirkeysize];
-	int found;
+// A remembered text: its hash, where it lies in the arena (+ 1; 0 for a
+// free slot), its length and its value.
+struct cacheslot {
+	unsigned hash;
+	int at;
+	int len;
+	int value;
 };
-static dirpart dircache[dircachesize];
-static unsigned dirhash[dircachesize]; // apart, so a window is one line
 
-// A program path given to hostcanopen, and whether it opened.
-struct probed {
-	char path[probekeysize];
-	int found;
+// Texts and what they stand for: keys one after another in an arena, each
+// followed by a text of its own, and an open-addressing table of slots
+// kept half empty.  When either fills, it starts over: a run needs only
+// what it met lately, and a small cache touches few pages.
+struct textcache {
+	cacheslot *slots;
+	unsigned mask;
+	char *arena;
+	int size;
+	int used;
+	int count;
 };
-static probed probecache[probecachesize];
-static unsigned probehash[probecachesize];
+
+// Directory parts by program text, raw (up to and including the last
+// separator) or resolved (which never ends in one), each with the host
+// directory it names (value: its length) or none (value -1).
+static cacheslot dirslot[dirslots];
+static char dirarena[dirarenasize];
+static textcache dircache = {dirslot, dirslots - 1, dirarena, dirarenasize, 0,
+                             0};
+
+// Paths given to hostcanopen, and whether they opened (value).
+static cacheslot probeslot[probeslots];
+static char probearena[probearenasize];
+static textcache probecache = {
+        probeslot, probeslots - 1, probearena, probearenasize, 0, 0};
+
+// System calls that looked at the file system so far: an answer that took
+// none is as cheap to find again as to remember.
+static unsigned long hostcalls;
 
 enum { nothing, entry, unfollowable };
-
-// Which slot of a full window a new key takes: each in turn, so that a
-// page's links cannot keep pushing one another out.
-static int evict()
-{
-	static unsigned next;
-
-	return (int)(next++ % cachewindow);
-}
 
 // Out of memory or descriptors: the run cannot tell what is there.
 static void checkresources(int e)
@@ -126,15 +143,24 @@ static int foldchar(unsigned char c)
 // paths and names are hashed once or more per link.
 static unsigned hashbytes(const char *s, size_t len, uint64_t mask)
 {
-	uint64_t h = len, w;
+	const char *end = s + len;
+	uint64_t h = len, w = 0;
+	int whole = len >= 8;
 
-	for (; len >= 8; len -= 8, s += 8) {
+	for (; len > 8; len -= 8, s += 8) {
 		memcpy(&w, s, 8);
 		h = (h ^ (w & mask)) * 0x9e3779b97f4a7c15ull;
 		h ^= h >> 29;
 	}
-	w = 0;
-	memcpy(&w, s, len);
+	// the last one to eight bytes: shifted down from the word that ends
+	// with them when the text is that long, else gathered one by one
+	if (whole) {
+		memcpy(&w, end - 8, 8);
+		w >>= (8 - len) * 8;
+	} else {
+		for (size_t i = 0; i < len; i++)
+			w |= (uint64_t)(unsigned char)s[i] << (8 * i);
+	}
 	h = (h ^ (w & mask)) * 0x9e3779b97f4a7c15ull;
 	return (unsigned)(h ^ (h >> 32));
 }
@@ -146,9 +172,9 @@ static unsigned hashfolded(const char *s, int len)
 	return hashbytes(s, len, 0xdfdfdfdfdfdfdfdfull);
 }
 
-static unsigned hashtext(const char *s)
+static unsigned hashtext(const char *s, size_t len)
 {
-	return hashbytes(s, strlen(s), ~0ull);
+	return hashbytes(s, len, ~0ull);
 }
 
 static int foldequal(const char *a, const char *b, int blen)
@@ -159,6 +185,64 @@ static int foldequal(const char *a, const char *b, int blen)
 		if (a[i] == '\0' || foldchar(a[i]) != foldchar(b[i]))
 			return 0;
 	return a[i] == '\0';
+}
+
+// The slot of the len bytes of key, whose hash is h; nullptr when the
+// cache does not hold it.
+static cacheslot *cachefind(const textcache *c, const char *key, int len,
+                            unsigned h)
+{
+	for (unsigned i = h & c->mask; c->slots[i].at != 0;
+	     i = (i + 1) & c->mask) {
+		cacheslot *s = &c->slots[i];
+		if (s->hash == h && s->len == len &&
+		    memcmp(c->arena + s->at - 1, key, len) == 0)
+			return s;
+	}
+	return nullptr;
+}
+
+// The text kept after a slot's key, NUL-terminated.  It stays only until
+// the next cacheadd on the same cache.
+static const char *cachetext(const textcache *c, const cacheslot *s)
+{
+	return c->arena + s->at - 1 + s->len;
+}
+
+// Remembers the len bytes of key, whose hash is h, with value and the
+// textlen bytes of text; nullptr when either is too long to keep.
+static cacheslot *cacheadd(textcache *c, const char *key, int len, unsigned h,
+                           int value, const char *text, int textlen)
+{
+	if (len >= cachekeysize || textlen >= cachekeysize)
+		return nullptr;
+	int need = len + textlen + 1;
+	if (c->used + need > c->size || 2 * (c->count + 1) > (int)c->mask + 1) {
+		memset(c->slots, 0, (c->mask + 1) * sizeof *c->slots);
+		c->used = c->count = 0;
+	}
+	unsigned i = h & c->mask;
+	while (c->slots[i].at != 0)
+		i = (i + 1) & c->mask;
+	cacheslot *s = &c->slots[i];
+	char *at = c->arena + c->used;
+	memcpy(at, key, len);
+	memcpy(at + len, text, textlen);
+	at[len + textlen] = '\0';
+	s->hash = h;
+	s->at = c->used + 1;
+	s->len = len;
+	s->value = value;
+	c->used += need;
+	c->count++;
+	return s;
+}
+
+// stat, counted in hostcalls.
+static int hoststat(const char *path, struct stat *st)
+{
+	hostcalls++;
+	return stat(path, st);
 }
 
 // Joins dir and the len bytes of name with a '/' ("." adds nothing);
@@ -191,6 +275,7 @@ static listing *readlisting(const char *path)
 		die();
 	l->names = (char *)xmalloc(cap);
 	// a directory that cannot be read matches nothing
+	hostcalls++;
 	dir = opendir(path);
 	if (dir == nullptr)
 		checkresources(errno);
@@ -242,7 +327,7 @@ static void addlisting(listing *l)
 				addlisting(old[i]);
 		free(old);
 	}
-	unsigned h = hashtext(l->path) & listingsmask;
+	unsigned h = hashtext(l->path, strlen(l->path)) & listingsmask;
 	while (listings[h] != nullptr)
 		h = (h + 1) & listingsmask;
 	listings[h] = l;
@@ -258,7 +343,7 @@ static listing *findlisting(const char *path)
 		return last;
 	if (listings == nullptr)
 		return nullptr;
-	unsigned h = hashtext(path) & listingsmask;
+	unsigned h = hashtext(path, strlen(path)) & listingsmask;
 	for (; listings[h] != nullptr; h = (h + 1) & listingsmask)
 		if (strcmp(listings[h]->path, path) == 0)
 			return last = listings[h];
@@ -286,10 +371,11 @@ static const char *findentry(const listing *l, const char *name, int len)
 
 	for (; l->slots[h] != 0; h = (h + 1) & l->mask) {
 		const char *e = l->names + l->slots[h] - 1;
+		// the name as written is the usual find, and the quickest told
+		if (strncmp(e, name, len) == 0 && e[len] == '\0')
+			return e;
 		if (!foldequal(e, name, len))
 			continue;
-		if (memcmp(e, name, len) == 0)
-			return e;
 		if (best == nullptr || strcmp(e, best) < 0)
 			best = e;
 	}
@@ -374,7 +460,7 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 	const char *match = l ? findentry(l, name, len) : nullptr;
 	if (l == nullptr ||
 	    (match != nullptr && memcmp(match, name, len) == 0)) {
-		if (stat(out, st) == 0)
+		if (hoststat(out, st) == 0)
 			return entry;
 		if (errno != ENOENT)
 			return errno == ELOOP ? unfollowable : nothing;
@@ -390,16 +476,18 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 		if ((int)strlen(dir) >= size)
 			return nothing;
 		strcpy(out, dir);
-		return stat(out, st) == 0 ? entry : nothing;
+		return hoststat(out, st) == 0 ? entry : nothing;
 	}
 	// an inner "..." is ".." now, a name and no step up
 	if (name[0] == '.' && (slen == 1 || (slen == 2 && name[1] == '.')))
 		return nothing;
-	match = findentry(l, name, slen);
+	// the same length finds what it found before
+	if (slen != len)
+		match = findentry(l, name, slen);
 	if (match == nullptr ||
 	    !joinpath(out, size, dir, match, (int)strlen(match)))
 		return nothing;
-	if (stat(out, st) == 0)
+	if (hoststat(out, st) == 0)
 		return entry;
 	return errno == ELOOP || errno == ENOENT ? unfollowable : nothing;
 }
@@ -429,31 +517,18 @@ static int resolvedir(const char *key, int len, char *out, int size)
 		return 1;
 	}
 
-	dirpart *slot = nullptr;
-	unsigned h = 0;
-	if (len < dirkeysize) {
-		h = hashfolded(key, len);
-		for (int i = 0; i < cachewindow; i++) {
-			unsigned at = (h + i) & (dircachesize - 1);
-			dirpart *d = &dircache[at];
-			if (dirhash[at] == h && memcmp(d->key, key, len) == 0 &&
-			    d->key[len] == '\0') {
-				if (!d->found || (int)strlen(d->host) >= size)
-					return 0;
-				memcpy(out, d->host, strlen(d->host) + 1);
-				return 1;
-			}
-			if (slot == nullptr && d->key[0] == '\0')
-				slot = d;
-		}
-		if (slot == nullptr)
-			slot = &dircache[(h + evict()) & (dircachesize - 1)];
+	unsigned h = hashtext(key, len);
+	const cacheslot *s = cachefind(&dircache, key, len, h);
+	if (s != nullptr) {
+		if (s->value < 0 || s->value >= size)
+			return 0;
+		memcpy(out, cachetext(&dircache, s), s->value + 1);
+		return 1;
 	}
 
 	int parentlen, last = lastcomponent(key, len, &parentlen);
 	struct stat st;
 	int dirpath = 0, found = 0;
-	out[0] = '\0';
 	if (resolvedir(key, parentlen, out, size)) {
 		// one buffer serves every level: the recursion is over by now
 		static char parent[hostpathsize];
@@ -462,44 +537,121 @@ static int resolvedir(const char *key, int len, char *out, int size)
 		                  &st, &dirpath) == entry &&
 		        S_ISDIR(st.st_mode);
 	}
-	if (!found)
-		out[0] = '\0';
-	if (slot != nullptr && (int)strlen(out) < dirkeysize) {
-		dirhash[slot - dircache] = h;
-		memcpy(slot->key, key, len);
-		slot->key[len] = '\0';
-		memcpy(slot->host, out, strlen(out) + 1);
-		slot->found = found;
-	}
+	int hostlen = found ? (int)strlen(out) : 0;
+	cacheadd(&dircache, key, len, h, found ? hostlen : -1, out, hostlen);
 	return found;
 }
 
-// Turns a program path into the host's in out, and stats what it names
-// into st.  Returns nothing, unfollowable or entry as pickentry does; a
-// path that ends in a separator (*dirpath) names only a directory.
-static int hostpath(const char *path, char *out, int size, struct stat *st,
-                    int *dirpath)
+// The length of the directory part of path, up to and including its last
+// separator; 0 when it has none.
+static int dirpartlen(const char *path, int len)
 {
-	char norm[hostpathsize];
-	int n = normalise(path, norm, sizeof norm, dirpath);
+	// the last separator is the last backslash or a slash after it
+	const char *b = (const char *)memrchr(path, '\\', len);
+	int from = b ? (int)(b - path) + 1 : 0;
+	const char *s = (const char *)memrchr(path + from, '/', len - from);
+	return s ? (int)(s - path) + 1 : from;
+}
 
+// The host directory that the directory part of path, dlen bytes up to
+// and including its last separator, names; nullptr when it names none.
+// Links of a page repeat the same directory part, which this resolves
+// once as written, with no normalising.  The text lasts until the next
+// directory is resolved.
+static const char *hostdirof(const char *path, int dlen)
+{
+	if (dlen == 0)
+		return ".";
+	unsigned h = hashtext(path, dlen);
+	const cacheslot *s = cachefind(&dircache, path, dlen, h);
+	if (s == nullptr) {
+		static char host[hostpathsize];
+		char raw[hostpathsize], norm[hostpathsize];
+		int dirpath;
+		if (dlen >= hostpathsize)
+			return nullptr;
+		memcpy(raw, path, dlen);
+		raw[dlen] = '\0';
+		int n = normalise(raw, norm, sizeof norm, &dirpath);
+		int found = n >= 0 && resolvedir(norm, n, host, sizeof host);
+		int hostlen = found ? (int)strlen(host) : 0;
+		s = cacheadd(&dircache, path, dlen, h, found ? hostlen : -1,
+		             host, hostlen);
+		if (s == nullptr)
+			return found ? host : nullptr;
+	}
+	return s->value < 0 ? nullptr : cachetext(&dircache, s);
+}
+
+// When the last component of a path of len bytes is a plain name (not
+// empty, "." or ".."), sets *plain and *dlen and returns the host
+// directory that names it, nullptr for none: normalising the path would
+// only put that name after its normalised directory part.  Otherwise
+// *plain is 0.
+static const char *plaindir(const char *path, int len, int *dlen, int *plain)
+{
+	*dlen = dirpartlen(path, len);
+	const char *name = path + *dlen;
+	int namelen = len - *dlen;
+	*plain = len < hostpathsize && namelen > 0 &&
+	         !(name[0] == '.' &&
+	           (namelen == 1 || (namelen == 2 && name[1] == '.')));
+	return *plain ? hostdirof(path, *dlen) : nullptr;
+}
+
+// Whether dir is listed and holds no entry that the last component,
+// namelen bytes of name, could name: none of its letters in any case, and
+// nothing to strip.  pickentry answers nothing for it, without a stat.
+static int listedwithout(const char *dir, const char *name, int namelen)
+{
+	listing *l = findlisting(dir);
+
+	return l != nullptr && stripped(name, namelen, 1) == namelen &&
+	       findentry(l, name, namelen) == nullptr;
+}
+
+// hostpath for the last component, namelen bytes of name, in the host
+// directory dir.
+static int nameindir(const char *dir, const char *name, int namelen, char *out,
+                     int size, struct stat *st, int *dirpath)
+{
+	*dirpath = 0;
+	int r = pickentry(dir, name, namelen, 1, out, size, st, dirpath);
+	if (r == entry && *dirpath && !S_ISDIR(st->st_mode))
+		return nothing;
+	return r;
+}
+
+// Turns a program path of len bytes into the host's in out, and stats
+// what it names into st.  Returns nothing, unfollowable or entry as
+// pickentry does; a path that ends in a separator (*dirpath) names only a
+// directory.
+static int hostpath(const char *path, int len, char *out, int size,
+                    struct stat *st, int *dirpath)
+{
+	int dlen, plain;
+	const char *dir = plaindir(path, len, &dlen, &plain);
+
+	if (plain) {
+		*dirpath = 0;
+		if (dir == nullptr)
+			return nothing;
+		return nameindir(dir, path + dlen, len - dlen, out, size, st,
+		                 dirpath);
+	}
+	char norm[hostpathsize], dirbuf[hostpathsize];
+	int n = normalise(path, norm, sizeof norm, dirpath);
 	if (n < 0)
 		return nothing;
 	if (*dirpath || (n == 1 && (norm[0] == '.' || norm[0] == '/'))) {
 		if (!resolvedir(norm, n, out, size))
 			return nothing;
-		return stat(out, st) == 0 ? entry : nothing;
+		return hoststat(out, st) == 0 ? entry : nothing;
 	}
-
 	int dirlen, last = lastcomponent(norm, n, &dirlen);
-	char dir[hostpathsize];
-	if (!resolvedir(norm, dirlen, dir, sizeof dir))
+	if (!resolvedir(norm, dirlen, dirbuf, sizeof dirbuf))
 		return nothing;
-	int r = pickentry(dir, norm + last, n - last, 1, out, size, st,
-	                  dirpath);
-	if (r == entry && *dirpath && !S_ISDIR(st->st_mode))
-		return nothing;
-	return r;
+	return nameindir(dirbuf, norm + last, n - last, out, size, st, dirpath);
 }
 
 hostdir *hostopendir(const char *path)
@@ -514,7 +666,8 @@ hostdir *hostopendir(const char *path)
 		errno = ENOTDIR;
 		return nullptr;
 	}
-	switch (hostpath(path, host, sizeof host, &st, &dirpath)) {
+	switch (hostpath(path, (int)strlen(path), host, sizeof host, &st,
+	                 &dirpath)) {
 	case nothing:
 		errno = ENOENT;
 		return nullptr;
@@ -550,26 +703,24 @@ void hostclosedir(hostdir *d)
 	free(d);
 }
 
-hostfile *hostfopen(const char *path)
+// Opens what hostpath made of a path, its outcome r, host path and stat
+// st, as hostfopen does.
+static hostfile *openhost(int r, const char *host, struct stat *st, int dirpath)
 {
-	char host[hostpathsize];
-	struct stat st;
-	int dirpath;
 	hostfile *f;
 	int fd;
 
-	if (hostpath(path, host, sizeof host, &st, &dirpath) != entry ||
-	    dirpath)
+	if (r != entry || dirpath)
 		return nullptr;
 	// Only regular files: a FIFO or device must neither block nor be read.
-	if (!S_ISREG(st.st_mode))
+	if (!S_ISREG(st->st_mode))
 		return nullptr;
 	fd = open(host, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0) {
 		checkresources(errno);
 		return nullptr;
 	}
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+	if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
 		close(fd);
 		return nullptr;
 	}
@@ -577,42 +728,51 @@ hostfile *hostfopen(const char *path)
 	if (f == nullptr)
 		die();
 	f->fd = fd;
-	f->left = st.st_size;
+	f->left = st->st_size;
 	return f;
+}
+
+hostfile *hostfopen(const char *path)
+{
+	char host[hostpathsize];
+	struct stat st;
+	int dirpath;
+	int r = hostpath(path, (int)strlen(path), host, sizeof host, &st,
+	                 &dirpath);
+
+	return openhost(r, host, &st, dirpath);
 }
 
 int hostcanopen(const char *path)
 {
-	size_t len = strlen(path);
-	probed *slot = nullptr;
-	unsigned h = 0;
+	char host[hostpathsize];
+	struct stat st;
+	int len = (int)strlen(path), dlen, plain, dirpath, r;
 
+	// a missing directory holds no name, and a listed one tells at once
+	// whether it holds one
+	const char *dir = plaindir(path, len, &dlen, &plain);
+	if (plain && dir == nullptr)
+		return 0;
+	if (plain && listedwithout(dir, path + dlen, len - dlen))
+		return 0;
 	// pages link to the same few files again and again
-	if (len < probekeysize) {
-		h = hashbytes(path, len, ~0ull);
-		for (int i = 0; i < cachewindow; i++) {
-			unsigned at = (h + i) & (probecachesize - 1);
-			probed *p = &probecache[at];
-			if (probehash[at] == h && strcmp(p->path, path) == 0)
-				return p->found;
-			if (slot == nullptr && probehash[at] == 0)
-				slot = p;
-		}
-		if (slot == nullptr)
-			slot = &probecache[(h + evict()) &
-			                   (probecachesize - 1)];
-	}
-	hostfile *f = hostfopen(path);
+	unsigned h = hashtext(path, len);
+	const cacheslot *s = cachefind(&probecache, path, len, h);
+	if (s != nullptr)
+		return s->value;
+	unsigned long calls = hostcalls;
+	if (plain)
+		r = nameindir(dir, path + dlen, len - dlen, host, sizeof host,
+		              &st, &dirpath);
+	else
+		r = hostpath(path, len, host, sizeof host, &st, &dirpath);
+	hostfile *f = openhost(r, host, &st, dirpath);
 	int found = f != nullptr;
 	if (f != nullptr && hostfclose(f) != 0)
 		die();
-	if (slot != nullptr) {
-		probehash[slot - probecache] = h;
-		// strcpy: a memcpy of bounded length becomes rep movsq here,
-		// slow for the few dozen bytes of a path
-		strcpy(slot->path, path);
-		slot->found = found;
-	}
+	if (hostcalls != calls)
+		cacheadd(&probecache, path, len, h, found, "", 0);
 	return found;
 }
 

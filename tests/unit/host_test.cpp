@@ -255,6 +255,11 @@ TEST_F(host, opensonlyregularfiles)
 	link("nowhere", "dangling");
 	ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
 	link("fifo", "linkfifo");
+	const int many = 600;
+	for (int i = 0; i < many; i++) {
+		dir("many" + std::to_string(i));
+		file("many" + std::to_string(i) + "/f.gif", "");
+	}
 	struct {
 		std::string path;
 		const char *text; // nullptr: must not open
@@ -317,6 +322,17 @@ TEST_F(host, opensonlyregularfiles)
 	ASSERT_NE(hostfgets(buf, sizeof buf, f), nullptr);
 	EXPECT_STREQ(buf, "PAGE.htm");
 	hostfclose(f);
+
+	// more directories and probed files than the caches keep: they start
+	// over and answer alike
+	for (int round = 0; round < 2; round++)
+		for (int i = 0; i < many; i++) {
+			std::string d =
+			        backslashed(at("many" + std::to_string(i)));
+			EXPECT_EQ(hostcanopen((d + "\\F.GIF").c_str()), 1) << d;
+			EXPECT_EQ(hostcanopen((d + "x\\f.gif").c_str()), 0)
+			        << d;
+		}
 }
 
 TEST_F(host, lines)
