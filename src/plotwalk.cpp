@@ -576,9 +576,6 @@ int getworkfile(char *ref, int size, char *text)
 	return n;
 }
 
-// Joins dirname, a backslash and ref into path, with slashes turned into
-// backslashes and double quotes left out.  Returns the path's length; a
-// joinedsize buffer always holds dirname and a refsize reference.
 // Appends src to the n bytes of path, slashes turned into backslashes and
 // double quotes left out, as far as size allows; the new length.  Runs
 // between those two characters go by memcpy rather than a byte at a time.
@@ -600,6 +597,9 @@ static int appendjoined(char *path, int n, int size, const char *src)
 	return n;
 }
 
+// Joins dirname, a backslash and ref into path, with slashes turned into
+// backslashes and double quotes left out.  Returns the path's length; a
+// joinedsize buffer always holds dirname and a refsize reference.
 int expandworkfile(const char *ref, char *path, int size)
 {
 	int n = appendjoined(path, 0, size, dirname);
@@ -688,6 +688,40 @@ int plainvalue(const char *line, int e)
 		return len;
 	}
 	return 0;
+}
+
+// cut() for the equals sign at line[e] when a double quote follows it,
+// sixteen bytes at a time: the same value, notes and slashes turned into
+// backslashes.  Reads up to the piece's end, so line has room for linepad
+// bytes past it.
+int quotedvalue(char *line, int e, cutvalue *v)
+{
+	// the character after the opening quote is taken as it is
+	char *p = line + e + 2;
+	int seen = charclass.of[(unsigned char)p[0]];
+
+	if (p[0] == '\0')
+		return 0;
+	for (int at = 1;; at += 16) {
+		bytes16 c = load16(p + at);
+		unsigned bits =
+		        topbits((bytes16)((c == '"') | (c == 0) | (c == ':') |
+		                          (c == '/') | (c == '\\')));
+		for (; bits != 0; bits &= bits - 1) {
+			int i = at + std::countr_zero(bits);
+			int k = charclass.of[(unsigned char)p[i]];
+			if (k & endsquoted) {
+				if (p[i] != '"')
+					return 0;
+				*v = cutvalue{2, i, (seen & colon) != 0,
+				              (seen & separator) != 0};
+				return i;
+			}
+			if (k & slash)
+				p[i] = '\\';
+			seen |= k;
+		}
+	}
 }
 
 // The bytes of a memo entry for a value of len bytes: the first len of
@@ -847,7 +881,8 @@ static void scanpiece(char *line, const char *lead, int leadlen)
 				continue;
 			}
 			cutvalue v;
-			len = cut(line + e, &v);
+			len = line[e + 1] == '"' ? quotedvalue(line, e, &v)
+			                         : cut(line + e, &v);
 			if (len <= 0)
 				return;
 			from = e + len;

@@ -62,6 +62,7 @@ struct cutvalue {
 int cut(char *text, cutvalue *v);
 void maskpiece(const char *line, int len, uint64_t *equals);
 int plainvalue(const char *line, int e);
+int quotedvalue(char *line, int e, cutvalue *v);
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
 extern const char missingformat[];

@@ -119,9 +119,9 @@ TEST(getworkfile, cutting)
 	}
 }
 
-// The equals signs' mask, and the shortcut for a plain value, which must
-// cut what cut() cuts, on random pieces in buffers that hold leftovers of
-// longer pieces.
+// The equals signs' mask, and the shortcuts for a plain and a quoted
+// value, which must cut what cut() cuts, on random pieces in buffers that
+// hold leftovers of longer pieces.
 TEST(plainvalue, agreeswithcut)
 {
 	const char alphabet[] = "==  \"\"><:/\\\t\r\x01\xa0pa.h";
@@ -143,10 +143,21 @@ TEST(plainvalue, agreeswithcut)
 			ASSERT_EQ(bit, e < len && line[e] == '=') << e;
 			if (!bit)
 				continue;
-			char copy[sizeof line];
+			char copy[sizeof line], quoted[sizeof line];
 			memcpy(copy, line, sizeof copy);
-			cutvalue v;
+			memcpy(quoted, line, sizeof quoted);
+			cutvalue v, q;
 			int n = cut(copy + e, &v), plain = plainvalue(line, e);
+			if (line[e + 1] == '"') {
+				ASSERT_EQ(quotedvalue(quoted, e, &q), n)
+				        << line + e;
+				ASSERT_EQ(memcmp(quoted, copy, sizeof copy), 0);
+				bool same = q.start == v.start &&
+				            q.len == v.len &&
+				            q.hascolon == v.hascolon &&
+				            q.hasseparator == v.hasseparator;
+				EXPECT_TRUE(n == 0 || same) << line + e;
+			}
 			if (plain == 0)
 				continue;
 			fast++;
