@@ -146,7 +146,7 @@ TEST(plainvalue, agreeswithcut)
 			char copy[sizeof line], quoted[sizeof line];
 			memcpy(copy, line, sizeof copy);
 			memcpy(quoted, line, sizeof quoted);
-			cutvalue v, q;
+			cutvalue v{}, q{};
 			int n = cut(copy + e, &v), plain = plainvalue(line, e);
 			if (line[e + 1] == '"') {
 				ASSERT_EQ(quotedvalue(quoted, e, &q), n)
