@@ -32,20 +32,22 @@ flistentry flist[flistsize];
 int flistentries;
 
 // Hash index over the sorted catalogue: each slot holds the lowest
-// position of a name under letter-case folding, or -1, with that name's
-// whole hash and length, so that most slots of other names are passed
-// over unread.
+// position of a name under letter-case folding, plus one, or 0 for none,
+// with that name's whole hash and length, so that most slots of other
+// names are passed over unread.  Empty as the program starts, so that a
+// small catalogue touches few of its pages.
 constexpr int indexsize = 4096;
 static_assert((indexsize & (indexsize - 1)) == 0, "a mask picks the slot");
 static_assert(indexsize >= 4 * flistsize, "the index stays a quarter full");
 static_assert(entrynamesize <= 256, "a slot keeps a name's length in a byte");
 struct indexslot {
 	unsigned hash;
-	int16_t pos;
+	uint16_t at;
 	uint8_t len;
 };
 static indexslot flistindex[indexsize];
 static int indexedentries = -1;
+static int indexused; // whether any slot may be filled
 
 // What plain values name, by their text: links repeat, and a value met
 // before then costs no cutting, no hash of its folded letters and no look
@@ -62,6 +64,15 @@ struct memoentry {
 	uint8_t len;      // the value's length; 0 for an unused entry
 };
 static memoentry memo[memosize];
+static int memoused; // whether any entry may be in use
+
+// Empties the memo; one never used is left untouched, as its pages are.
+static void forgetmemo()
+{
+	if (memoused)
+		memset(memo, 0, sizeof memo);
+	memoused = 0;
+}
 
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
@@ -154,7 +165,7 @@ void resetstate()
 	dirnamelen = 0;
 	flistentries = 0;
 	indexedentries = -1;
-	memset(memo, 0, sizeof memo);
+	forgetmemo();
 	reportlen = 0;
 }
 
@@ -369,23 +380,24 @@ static unsigned hashname(const char *name)
 // keeps the earlier, lower position.
 static void buildindex()
 {
-	for (indexslot &slot : flistindex)
-		slot.pos = -1;
+	if (indexused)
+		memset(flistindex, 0, sizeof flistindex);
+	indexused = 1;
 	for (int i = 0; i < flistentries; i++) {
 		unsigned whole = hashname(flist[i].name);
 		unsigned h = whole & (indexsize - 1);
-		while (flistindex[h].pos >= 0 &&
-		       !namesmatch(flist[flistindex[h].pos].name,
+		while (flistindex[h].at != 0 &&
+		       !namesmatch(flist[flistindex[h].at - 1].name,
 		                   flist[i].name))
 			h = (h + 1) & (indexsize - 1);
-		if (flistindex[h].pos < 0) {
+		if (flistindex[h].at == 0) {
 			flistindex[h].hash = whole;
-			flistindex[h].pos = (int16_t)i;
+			flistindex[h].at = (uint16_t)(i + 1);
 			flistindex[h].len = (uint8_t)strlen(flist[i].name);
 		}
 	}
 	indexedentries = flistentries;
-	memset(memo, 0, sizeof memo);
+	forgetmemo();
 }
 
 // The lowest position whose name equals the given one, letter case
@@ -411,12 +423,12 @@ static inline int lookup(const char *name, int len)
 		return -1;
 	}
 	unsigned hash = hashbytes(name, len);
-	for (unsigned h = hash & (indexsize - 1); flistindex[h].pos >= 0;
+	for (unsigned h = hash & (indexsize - 1); flistindex[h].at != 0;
 	     h = (h + 1) & (indexsize - 1)) {
 		const indexslot &slot = flistindex[h];
 		if (slot.hash == hash && slot.len == len &&
-		    sameletters(flist[slot.pos].name, name, len))
-			return slot.pos;
+		    sameletters(flist[slot.at - 1].name, name, len))
+			return slot.at - 1;
 	}
 	return -1;
 }
@@ -844,9 +856,11 @@ static void follow(const char *value, int len, int hasseparator,
 {
 	uint16_t *status = statusof(lookup(value, len));
 
-	if (len <= memolen)
+	if (len <= memolen) {
 		memoslot(value) = memoentry{load16(value) & memomask(len),
 		                            status, (uint8_t)len};
+		memoused = 1;
+	}
 	reach(status, value, len, lead, leadlen);
 }
 
