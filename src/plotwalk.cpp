@@ -57,6 +57,10 @@ static int indexused; // whether any slot may be filled
 constexpr int memobits = 12;
 constexpr int memosize = 1 << memobits;
 typedef unsigned char bytes16 __attribute__((vector_size(16)));
+static_assert(linepad >= (int)sizeof(bytes16),
+              "sixteen bytes read from a piece's end stay in its buffer");
+static_assert(linesize % sizeof(bytes16) == 0,
+              "sixteen bytes read from a piece's start stay in its buffer");
 constexpr int memolen = sizeof(bytes16); // longest value remembered
 struct memoentry {
 	bytes16 text;     // the value, zeros after it
