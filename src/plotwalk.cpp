@@ -53,9 +53,13 @@ static int indexused; // whether any slot may be filled
 // before then costs no cutting, no hash of its folded letters and no look
 // at the names.  The bytes after an equals sign that begin with an
 // entry's value, then white space or '>', are that value.  Valid for the
-// catalogue as indexed.
-constexpr int memobits = 12;
-constexpr int memosize = 1 << memobits;
+// catalogue as indexed, and only its first memobits-wide part is used:
+// four entries a catalogued name at the least, so that a small story
+// touches few of its pages.
+constexpr int memomaxbits = 12;
+constexpr int memosize = 1 << memomaxbits;
+constexpr int memominbits = 8;
+static_assert(memosize >= 4 * flistsize, "the memo stays a quarter full");
 typedef unsigned char bytes16 __attribute__((vector_size(16)));
 static_assert(linepad >= (int)sizeof(bytes16),
               "sixteen bytes read from a piece's end stay in its buffer");
@@ -69,6 +73,7 @@ struct memoentry {
 };
 static memoentry memo[memosize];
 static int memoused; // whether any entry may be in use
+static int memobits = memominbits;
 
 // Empties the memo; one never used is left untouched, as its pages are.
 static void forgetmemo()
@@ -402,6 +407,8 @@ static void buildindex()
 	}
 	indexedentries = flistentries;
 	forgetmemo();
+	for (memobits = memominbits; (1 << memobits) < 4 * flistentries;)
+		memobits++;
 }
 
 // The lowest position whose name equals the given one, letter case
