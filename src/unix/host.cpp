@@ -948,6 +948,76 @@ static void passover(hostfile *f, int n, int piece)
 	f->pos += n;
 }
 
+// Where the piece that holds q begins, p being where the text stands, col
+// bytes into its piece, and no c in between: after the last LF before q,
+// or col bytes before p, then whole pieces on.
+static char *piecestart(hostfile *f, char *p, char *q, int piece)
+{
+	char *start = p - f->col;
+
+	if (q > p) {
+		// most lines hold no LF before their first c
+		char *nl = (char *)memchr(p, '\n', q - p);
+		if (nl != nullptr) {
+			char *last = (char *)memrchr(nl, '\n', q - nl);
+			start = last + 1;
+		}
+	}
+	if (q - start >= piece)
+		start += (q - start) / piece * piece;
+	return start;
+}
+
+// Copies the piece from start to its LF at nl, CR LF read as LF, and goes
+// past it.
+static void copypiece(char *buf, hostfile *f, char *start, char *nl)
+{
+	int n = (int)(nl - start) + 1;
+
+	memcpy(buf, start, n);
+	if (n >= 2 && buf[n - 2] == '\r')
+		buf[--n - 1] = '\n';
+	buf[n] = '\0';
+	f->pos = (int)(nl + 1 - f->data);
+	f->col = 0;
+}
+
+// Copies the piece at start, which holds no LF before q, when its LF lies
+// in the block within piece bytes; 0 for a piece that is cut at its
+// length or at the block's end, which readpiece takes.
+static int takepiece(char *buf, int piece, hostfile *f, char *start, char *q)
+{
+	char *end = f->data + f->len;
+	char *limit = end - start < piece ? end : start + piece;
+	char *nl = (char *)memchr(q, '\n', limit - q);
+
+	if (nl == nullptr)
+		return 0;
+	copypiece(buf, f, start, nl);
+	return 1;
+}
+
+// At the start of a piece whose LF lies in the block within piece bytes:
+// copies it when it holds c, else passes over it; 0 when it is not such a
+// piece or was passed over.  A piece that follows one that held c mostly
+// holds c too, and then costs two searches of its own bytes.
+static int nextpiece(char *buf, int piece, hostfile *f, int c)
+{
+	char *p = f->data + f->pos, *end = f->data + f->len;
+
+	if (f->col != 0 || p == end)
+		return 0;
+	char *nl = (char *)memchr(p, '\n', end - p < piece ? end - p : piece);
+	if (nl == nullptr)
+		return 0;
+	if (*p != c && memchr(p, c, nl - p) == nullptr) {
+		f->pos = (int)(nl + 1 - f->data);
+		return 0;
+	}
+	copypiece(buf, f, p, nl);
+	return 1;
+}
+
 char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 {
 	int piece = size - 1, n;
@@ -959,20 +1029,21 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 				return buf;
 		return nullptr;
 	}
+	if (nextpiece(buf, piece, f, c))
+		return buf;
 	for (;;) {
 		if (f->pos == f->len && !refill(f))
 			return nullptr;
 		char *p = f->data + f->pos;
-		char *q = (char *)memchr(p, c, f->len - f->pos);
+		// in dense text the next piece begins with c
+		char *q = *p == c ? p : (char *)memchr(p, c, f->len - f->pos);
 		if (q == nullptr) {
 			passover(f, f->len - f->pos, piece);
 			continue;
 		}
-		// back to the start of the piece that holds it: its line began
-		// after the last LF, or col bytes before here
-		char *nl = (char *)memrchr(p, '\n', q - p);
-		char *start = nl ? nl + 1 : p - f->col;
-		start += (q - start) / piece * piece;
+		char *start = piecestart(f, p, q, piece);
+		if (takepiece(buf, piece, f, start, q))
+			return buf;
 		f->pos = (int)(start - f->data);
 		readpiece(buf, size, f);
 		return buf;
