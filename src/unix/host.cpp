@@ -64,6 +64,7 @@ struct hostfile {
 	int col;    // bytes of the current piece that hostfgetswith passed
 	off_t left; // bytes still to read of the size at opening
 	int eof;
+	int streak; // the last piece hostfgetswith found followed its own last
 };
 
 // The entries of one directory: each name after a byte of its d_type, one
@@ -953,16 +954,9 @@ static void passover(hostfile *f, int n, int piece)
 // or col bytes before p, then whole pieces on.
 static char *piecestart(hostfile *f, char *p, char *q, int piece)
 {
-	char *start = p - f->col;
+	char *nl = (char *)memrchr(p, '\n', q - p);
+	char *start = nl != nullptr ? nl + 1 : p - f->col;
 
-	if (q > p) {
-		// most lines hold no LF before their first c
-		char *nl = (char *)memchr(p, '\n', q - p);
-		if (nl != nullptr) {
-			char *last = (char *)memrchr(nl, '\n', q - nl);
-			start = last + 1;
-		}
-	}
 	if (q - start >= piece)
 		start += (q - start) / piece * piece;
 	return start;
@@ -998,9 +992,9 @@ static int takepiece(char *buf, int piece, hostfile *f, char *start, char *q)
 }
 
 // At the start of a piece whose LF lies in the block within piece bytes:
-// copies it when it holds c, else passes over it; 0 when it is not such a
-// piece or was passed over.  A piece that follows one that held c mostly
-// holds c too, and then costs two searches of its own bytes.
+// copies it when it holds c, else passes over it and ends the streak; 0
+// when it is not such a piece or was passed over.  In a streak of pieces
+// that hold c this costs two searches of the piece's own bytes.
 static int nextpiece(char *buf, int piece, hostfile *f, int c)
 {
 	char *p = f->data + f->pos, *end = f->data + f->len;
@@ -1012,6 +1006,7 @@ static int nextpiece(char *buf, int piece, hostfile *f, int c)
 		return 0;
 	if (*p != c && memchr(p, c, nl - p) == nullptr) {
 		f->pos = (int)(nl + 1 - f->data);
+		f->streak = 0;
 		return 0;
 	}
 	copypiece(buf, f, p, nl);
@@ -1029,7 +1024,8 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 				return buf;
 		return nullptr;
 	}
-	if (nextpiece(buf, piece, f, c))
+	// prose holds c in few lines and dense text in one after another
+	if (f->streak && nextpiece(buf, piece, f, c))
 		return buf;
 	for (;;) {
 		if (f->pos == f->len && !refill(f))
@@ -1042,6 +1038,7 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 			continue;
 		}
 		char *start = piecestart(f, p, q, piece);
+		f->streak = start == p && f->col == 0;
 		if (takepiece(buf, piece, f, start, q))
 			return buf;
 		f->pos = (int)(start - f->data);
