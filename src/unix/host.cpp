@@ -991,15 +991,16 @@ static int takepiece(char *buf, int piece, hostfile *f, char *start, char *q)
 	return 1;
 }
 
-// At the start of a piece whose LF lies in the block within piece bytes:
-// copies it when it holds c, else passes over it and ends the streak; 0
-// when it is not such a piece or was passed over.  In a streak of pieces
-// that hold c this costs two searches of the piece's own bytes.
+// The piece where the last one delivered ended, when its LF lies in the
+// block within piece bytes: copies it when it holds c, else passes over
+// it and ends the streak; 0 when it is not such a piece or was passed
+// over.  In a streak of pieces that hold c this costs two searches of the
+// piece's own bytes.
 static int nextpiece(char *buf, int piece, hostfile *f, int c)
 {
 	char *p = f->data + f->pos, *end = f->data + f->len;
 
-	if (f->col != 0 || p == end)
+	if (p == end)
 		return 0;
 	char *nl = (char *)memchr(p, '\n', end - p < piece ? end - p : piece);
 	if (nl == nullptr)
