@@ -10,8 +10,11 @@
 //  - a component with no entry of exactly its name takes the entry that
 //    differs from it only in ASCII letter case, the lowest in byte order.
 // A directory whose entries case matching needs is listed once a run and
-// kept; the directory parts of recent paths are remembered, as written
-// and as resolved, and so are the probes that took a system call.
+// kept, and so is one the program lists itself; a file that a kept
+// listing shows as regular is opened with no stat before, and open and
+// fstat confirm it.  The directory parts of recent paths are remembered,
+// as written and as resolved, and so are the probes that took a system
+// call.
 // Pages read as text: CR LF as LF, a Ctrl-Z ends the text, and a file
 // yields at most the size it had when it was opened.  Running out of
 // memory or descriptors is no verdict: it flushes the report and aborts.
@@ -43,8 +46,14 @@ static_assert(dirarenasize >= 2 * cachekeysize &&
               probearenasize >= 2 * cachekeysize);
 static_assert(cachekeysize <= hostpathsize);
 
+struct listing;
+
+// An open directory, and the listing its entries go into as they are read
+// (nullptr when it is listed already): the catalogue's one pass lists it.
 struct hostdir {
 	DIR *dir;
+	listing *list;
+	int whole; // read to its end without an error
 };
 
 struct hostfile {
@@ -55,13 +64,18 @@ struct hostfile {
 	int col;    // bytes of the current piece that hostfgetswith passed
 	off_t left; // bytes still to read of the size at opening
 	int eof;
+	int streak; // the last piece hostfgetswith found followed its own last
 };
 
-// The entries of one directory: names one after another, and an
-// open-addressing table of their offsets + 1 by the folded name's hash.
+// The entries of one directory: each name after a byte of its d_type, one
+// after another, and an open-addressing table of the names' offsets + 1
+// by the folded name's hash.
 struct listing {
 	char *path;
 	char *names;
+	size_t used;
+	size_t cap;
+	int count;
 	int *slots;
 	unsigned mask;
 };
@@ -263,51 +277,100 @@ static int joinpath(char *out, int size, const char *dir, const char *name,
 	return 1;
 }
 
-static listing *readlisting(const char *path)
+// An empty listing of the host directory path, to be filled by listentry.
+static listing *newlisting(const char *path)
 {
 	listing *l = (listing *)xmalloc(sizeof *l);
-	size_t used = 0, cap = 4096;
-	int count = 0;
-	DIR *dir;
 
 	l->path = strdup(path);
 	if (l->path == nullptr)
 		die();
-	l->names = (char *)xmalloc(cap);
-	// a directory that cannot be read matches nothing
-	hostcalls++;
-	dir = opendir(path);
-	if (dir == nullptr)
-		checkresources(errno);
-	for (struct dirent *ent; dir && (ent = readdir(dir)) != nullptr;) {
-		size_t n = strlen(ent->d_name) + 1;
-		if (used + n > cap) {
-			cap = 2 * cap + n;
-			l->names = (char *)realloc(l->names, cap);
-			if (l->names == nullptr)
-				die();
-		}
-		memcpy(l->names + used, ent->d_name, n);
-		used += n;
-		count++;
-	}
-	if (dir != nullptr)
-		closedir(dir);
+	l->cap = 4096;
+	l->used = 0;
+	l->count = 0;
+	l->names = (char *)xmalloc(l->cap);
+	l->slots = nullptr;
+	return l;
+}
 
+// Adds an entry and its d_type to a listing being filled.
+static void listentry(listing *l, const char *name, unsigned char type)
+{
+	size_t n = strlen(name) + 1;
+
+	if (l->used + 1 + n > l->cap) {
+		l->cap = 2 * l->cap + 1 + n;
+		l->names = (char *)realloc(l->names, l->cap);
+		if (l->names == nullptr)
+			die();
+	}
+	l->names[l->used] = (char)type;
+	memcpy(l->names + l->used + 1, name, n);
+	l->used += 1 + n;
+	l->count++;
+}
+
+// Builds the table of a filled listing.
+static void endlisting(listing *l)
+{
 	unsigned size = 16;
-	while (size < 2u * count)
+
+	while (size < 2u * l->count)
 		size *= 2;
 	l->mask = size - 1;
 	l->slots = (int *)calloc(size, sizeof *l->slots);
 	if (l->slots == nullptr)
 		die();
-	for (size_t off = 0, len; off < used; off += len + 1) {
+	for (size_t off = 1, len; off < l->used; off += len + 2) {
 		len = strlen(l->names + off);
 		unsigned h = hashfolded(l->names + off, (int)len) & l->mask;
 		while (l->slots[h] != 0)
 			h = (h + 1) & l->mask;
 		l->slots[h] = (int)off + 1;
 	}
+}
+
+static void freelisting(listing *l)
+{
+	free(l->path);
+	free(l->names);
+	free(l->slots);
+	free(l);
+}
+
+// The d_type that the listing gave an entry findentry returned.
+static unsigned char entrytype(const char *e)
+{
+	return (unsigned char)e[-1];
+}
+
+// stat of path, the entry e of a listing or nullptr.  A listed regular
+// file needs none: before open and fstat confirm it, its type is all a
+// caller asks of st.  A link or an unknown type is stat'ed.
+static int statentry(const char *path, const char *e, struct stat *st)
+{
+	if (e != nullptr && entrytype(e) == DT_REG) {
+		st->st_mode = S_IFREG;
+		return 0;
+	}
+	return hoststat(path, st);
+}
+
+static listing *readlisting(const char *path)
+{
+	listing *l = newlisting(path);
+	DIR *dir;
+
+	// a directory that cannot be read matches nothing
+	hostcalls++;
+	dir = opendir(path);
+	if (dir == nullptr)
+		checkresources(errno);
+	for (struct dirent *ent; dir && (ent = readdir(dir)) != nullptr;)
+		listentry(l, ent->d_name, ent->d_type);
+	if (dir != nullptr)
+		closedir(dir);
+	endlisting(l);
 	return l;
 }
 
@@ -460,7 +523,7 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 	const char *match = l ? findentry(l, name, len) : nullptr;
 	if (l == nullptr ||
 	    (match != nullptr && memcmp(match, name, len) == 0)) {
-		if (hoststat(out, st) == 0)
+		if (statentry(out, match, st) == 0)
 			return entry;
 		if (errno != ENOENT)
 			return errno == ELOOP ? unfollowable : nothing;
@@ -487,7 +550,7 @@ static int pickentry(const char *dir, const char *name, int len, int last,
 	if (match == nullptr ||
 	    !joinpath(out, size, dir, match, (int)strlen(match)))
 		return nothing;
-	if (hoststat(out, st) == 0)
+	if (statentry(out, match, st) == 0)
 		return entry;
 	return errno == ELOOP || errno == ENOENT ? unfollowable : nothing;
 }
@@ -686,19 +749,39 @@ hostdir *hostopendir(const char *path)
 	}
 	d = (hostdir *)xmalloc(sizeof *d);
 	d->dir = dir;
+	d->list = findlisting(host) == nullptr ? newlisting(host) : nullptr;
+	d->whole = 0;
 	errno = 0;
 	return d;
 }
 
 const char *hostreaddir(hostdir *d)
 {
-	struct dirent *ent = readdir(d->dir);
+	int saved = errno;
 
-	return ent ? ent->d_name : nullptr;
+	errno = 0;
+	struct dirent *ent = readdir(d->dir);
+	if (ent == nullptr) {
+		d->whole = errno == 0;
+		errno = saved;
+		return nullptr;
+	}
+	errno = saved;
+	if (d->list != nullptr)
+		listentry(d->list, ent->d_name, ent->d_type);
+	return ent->d_name;
 }
 
+// A listing read to its end is kept; one cut short is not whole.
 void hostclosedir(hostdir *d)
 {
+	if (d->list != nullptr && d->whole &&
+	    findlisting(d->list->path) == nullptr) {
+		endlisting(d->list);
+		addlisting(d->list);
+	} else if (d->list != nullptr) {
+		freelisting(d->list);
+	}
 	closedir(d->dir);
 	free(d);
 }
@@ -715,6 +798,7 @@ static hostfile *openhost(int r, const char *host, struct stat *st, int dirpath)
 	// Only regular files: a FIFO or device must neither block nor be read.
 	if (!S_ISREG(st->st_mode))
 		return nullptr;
+	hostcalls++;
 	fd = open(host, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0) {
 		checkresources(errno);
@@ -865,6 +949,71 @@ static void passover(hostfile *f, int n, int piece)
 	f->pos += n;
 }
 
+// Where the piece that holds q begins, p being where the text stands, col
+// bytes into its piece, and no c in between: after the last LF before q,
+// or col bytes before p, then whole pieces on.
+static char *piecestart(hostfile *f, char *p, char *q, int piece)
+{
+	char *nl = (char *)memrchr(p, '\n', q - p);
+	char *start = nl != nullptr ? nl + 1 : p - f->col;
+
+	if (q - start >= piece)
+		start += (q - start) / piece * piece;
+	return start;
+}
+
+// Copies the piece from start to its LF at nl, CR LF read as LF, and goes
+// past it.
+static void copypiece(char *buf, hostfile *f, char *start, char *nl)
+{
+	int n = (int)(nl - start) + 1;
+
+	memcpy(buf, start, n);
+	if (n >= 2 && buf[n - 2] == '\r')
+		buf[--n - 1] = '\n';
+	buf[n] = '\0';
+	f->pos = (int)(nl + 1 - f->data);
+	f->col = 0;
+}
+
+// Copies the piece at start, which holds no LF before q, when its LF lies
+// in the block within piece bytes; 0 for a piece that is cut at its
+// length or at the block's end, which readpiece takes.
+static int takepiece(char *buf, int piece, hostfile *f, char *start, char *q)
+{
+	char *end = f->data + f->len;
+	char *limit = end - start < piece ? end : start + piece;
+	char *nl = (char *)memchr(q, '\n', limit - q);
+
+	if (nl == nullptr)
+		return 0;
+	copypiece(buf, f, start, nl);
+	return 1;
+}
+
+// The piece where the last one delivered ended, when its LF lies in the
+// block within piece bytes: copies it when it holds c, else passes over
+// it and ends the streak; 0 when it is not such a piece or was passed
+// over.  In a streak of pieces that hold c this costs two searches of the
+// piece's own bytes.
+static int nextpiece(char *buf, int piece, hostfile *f, int c)
+{
+	char *p = f->data + f->pos, *end = f->data + f->len;
+
+	if (p == end)
+		return 0;
+	char *nl = (char *)memchr(p, '\n', end - p < piece ? end - p : piece);
+	if (nl == nullptr)
+		return 0;
+	if (*p != c && memchr(p, c, nl - p) == nullptr) {
+		f->pos = (int)(nl + 1 - f->data);
+		f->streak = 0;
+		return 0;
+	}
+	copypiece(buf, f, p, nl);
+	return 1;
+}
+
 char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 {
 	int piece = size - 1, n;
@@ -876,20 +1025,23 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 				return buf;
 		return nullptr;
 	}
+	// prose holds c in few lines and dense text in one after another
+	if (f->streak && nextpiece(buf, piece, f, c))
+		return buf;
 	for (;;) {
 		if (f->pos == f->len && !refill(f))
 			return nullptr;
 		char *p = f->data + f->pos;
-		char *q = (char *)memchr(p, c, f->len - f->pos);
+		// in dense text the next piece begins with c
+		char *q = *p == c ? p : (char *)memchr(p, c, f->len - f->pos);
 		if (q == nullptr) {
 			passover(f, f->len - f->pos, piece);
 			continue;
 		}
-		// back to the start of the piece that holds it: its line began
-		// after the last LF, or col bytes before here
-		char *nl = (char *)memrchr(p, '\n', q - p);
-		char *start = nl ? nl + 1 : p - f->col;
-		start += (q - start) / piece * piece;
+		char *start = piecestart(f, p, q, piece);
+		f->streak = start == p && f->col == 0;
+		if (takepiece(buf, piece, f, start, q))
+			return buf;
 		f->pos = (int)(start - f->data);
 		readpiece(buf, size, f);
 		return buf;

@@ -255,6 +255,13 @@ TEST_F(host, opensonlyregularfiles)
 	link("nowhere", "dangling");
 	ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
 	link("fifo", "linkfifo");
+	dir("listed");
+	file("listed/a.htm", "a\n");
+	file("listed/b.htm", "b\n");
+	dir("listed/c.htm");
+	ASSERT_EQ(mkfifo(at("listed/d.htm").c_str(), 0644), 0);
+	link("../fifo", "listed/e.htm");
+	link("a.htm", "listed/f.htm");
 	const int many = 600;
 	for (int i = 0; i < many; i++) {
 		dir("many" + std::to_string(i));
@@ -313,6 +320,26 @@ TEST_F(host, opensonlyregularfiles)
 		EXPECT_EQ(hostfgets(buf, sizeof buf, f), buf) << c.path;
 		EXPECT_STREQ(buf, c.text) << c.path;
 		EXPECT_EQ(hostfclose(f), 0) << c.path;
+	}
+
+	// a directory listed through hostreaddir answers from that listing: one
+	// cut short is not kept, and no entry it shows as other than a regular
+	// file is opened unchecked
+	hostdir *d = hostopendir(at("listed").c_str());
+	ASSERT_NE(d, nullptr);
+	EXPECT_NE(hostreaddir(d), nullptr);
+	hostclosedir(d);
+	EXPECT_EQ(listing(at("listed")).size(), 8u);
+	for (const char *n : {"a", "b", "c", "d", "e", "f", "g"}) {
+		std::string path = backslashed(at("listed/")) + n + ".htm";
+		alarm(10);
+		hostfile *f = hostfopen(path.c_str());
+		alarm(0);
+		int want = strchr("abf", *n) != nullptr;
+		EXPECT_EQ(f != nullptr, want) << path;
+		EXPECT_EQ(hostcanopen(path.c_str()), want) << path;
+		if (f != nullptr)
+			hostfclose(f);
 	}
 
 	// several case matches and no exact one: the lowest in byte order
