@@ -107,7 +107,8 @@ static const char *const helptext[] = {
 };
 
 // Missing links' report lines on their way to stdout: a copy per line
-// where fwrite would cost a call and a lock.
+// where fwrite would cost a call and a lock.  Handed on when full and
+// before anything else is printed.
 constexpr int reportsize = 65536;
 static_assert(reportsize >= leadsize + joinedsize + 3,
               "the longest report line fits");
@@ -782,16 +783,25 @@ static int recalls(const memoentry &m, const char *p)
 // its time in printf, so the line is built by hand: missinglead makes
 // the part before the name once per page, missingline the whole line.
 const char missingformat[] = "  In %s, can't find linked file %s.%c%c";
-static constexpr char missingwords[] = "  In %s, can't find linked file ";
-static_assert(leadsize >= pagepathsize + (int)sizeof missingwords - 3,
+static constexpr char missingin[] = "  In ";
+static constexpr char missingwords[] = ", can't find linked file ";
+constexpr int missingwordslen = sizeof missingin - 1 + sizeof missingwords - 1;
+static_assert(leadsize > pagepathsize + missingwordslen,
               "a page path and the words around it fit a lead");
 
 // The part of the missing link's line before the name; its length, or 0
 // when it does not fit in size bytes.
 int missinglead(char *lead, int size, const char *page)
 {
-	int n = snprintf(lead, size, missingwords, page);
-	return n >= 0 && n < size ? n : 0;
+	int pagelen = (int)strlen(page);
+
+	if (pagelen + missingwordslen >= size)
+		return 0;
+	memcpy(lead, missingin, sizeof missingin - 1);
+	memcpy(lead + sizeof missingin - 1, page, pagelen);
+	memcpy(lead + sizeof missingin - 1 + pagelen, missingwords,
+	       sizeof missingwords);
+	return pagelen + missingwordslen;
 }
 
 // Puts the lead, text of leadlen bytes, then namelen bytes of name, the
@@ -937,6 +947,7 @@ void plotwalk(const char *name)
 
 	hostfile *file = hostfopen(page);
 	if (file == nullptr) {
+		flushreport();
 		printf("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
 		finish(1);
 	}
@@ -950,7 +961,6 @@ void plotwalk(const char *name)
 	while (hostfgetswith(line, linesize, file, '=') != nullptr)
 		scanpiece(line, lead, leadlen);
 
-	flushreport();
 	free(line);
 	if (hostfclose(file) != 0)
 		die();
@@ -979,6 +989,7 @@ void walktree()
 			}
 	}
 
+	flushreport();
 	printf("%c%c", 13, 10);
 	int treecount = 0;
 	for (int i = 0; i < flistentries; i++)

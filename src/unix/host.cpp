@@ -860,6 +860,27 @@ int hostcanopen(const char *path)
 	return found;
 }
 
+// A block buffer that a closed file gave back, for the next file to
+// read into: pages are read one after another, and a new one for each
+// would cost an allocation and fresh pages.
+static char *spareblock;
+
+static char *takeblock()
+{
+	char *b = spareblock;
+
+	spareblock = nullptr;
+	return b != nullptr ? b : (char *)xmalloc(carrysize + readsize);
+}
+
+static void giveblock(char *b)
+{
+	if (spareblock == nullptr)
+		spareblock = b;
+	else
+		free(b);
+}
+
 // Reads the next block after the col bytes of the piece passed over so
 // far, which stay in front of it, and ends the text at a Ctrl-Z; 0 at
 // the end of the text or after an error.  CR LF pairs are left as they
@@ -871,7 +892,7 @@ static int refill(hostfile *f)
 	if (f->eof)
 		return 0;
 	if (f->data == nullptr)
-		f->data = (char *)xmalloc(carrysize + readsize);
+		f->data = takeblock();
 	memmove(f->data, f->data + f->len - f->col, f->col);
 	f->pos = f->len = f->col;
 	size_t want = f->left < readsize ? (size_t)f->left : readsize;
@@ -1062,7 +1083,7 @@ int hostfclose(hostfile *f)
 {
 	int r = close(f->fd);
 
-	free(f->data);
+	giveblock(f->data);
 	free(f);
 	return r != 0;
 }
