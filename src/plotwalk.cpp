@@ -109,7 +109,7 @@ static const char *const helptext[] = {
 // Missing links' report lines on their way to stdout: a copy per line
 // where fwrite would cost a call and a lock.  Handed on when full and
 // before anything else is printed.
-constexpr int reportsize = 65536;
+constexpr int reportsize = 32768;
 static_assert(reportsize >= leadsize + joinedsize + 3,
               "the longest report line fits");
 static char reportbuf[reportsize];
