@@ -422,8 +422,7 @@ int indexofname(const flistentry *list, const char *name, int count)
 	return -1;
 }
 
-// indexofname over the whole catalogue for the len bytes at name, through
-// the index; a catalogue changed since it was indexed is searched plainly.
+// findname, inlined where the scanner calls it.
 static inline int lookup(const char *name, int len)
 {
 	if (indexedentries != flistentries) {
@@ -445,6 +444,8 @@ static inline int lookup(const char *name, int len)
 	return -1;
 }
 
+// indexofname over the whole catalogue for the len bytes at name, through
+// the index; a catalogue changed since it was indexed is searched plainly.
 int findname(const char *name, int len)
 {
 	return lookup(name, len);
