@@ -886,6 +886,35 @@ static void follow(const char *value, int len, int hasseparator,
 	reach(status, value, len, lead, leadlen);
 }
 
+// Follows the reference after the equals sign at line[e]: returns how far
+// the search for the next one moves on, or 0 when the rest of the piece
+// is dropped.
+static int followat(char *line, int e, const char *lead, int leadlen)
+{
+	char *value = line + e + 1;
+	cutvalue v;
+	int len;
+
+	if (*value == '"') {
+		len = quotedvalue(line, e, &v);
+	} else {
+		const memoentry &m = memoslot(value);
+		if (recalls(m, value)) {
+			reach(m.status, value, m.len, lead, leadlen);
+			return m.len;
+		}
+		len = plainvalue(line, e);
+		if (len > 0) {
+			followplain(value, len, lead, leadlen);
+			return len;
+		}
+		len = cut(line + e, &v);
+	}
+	if (len > 0 && !v.hascolon)
+		follow(line + e + v.start, len, v.hasseparator, lead, leadlen);
+	return len;
+}
+
 // Follows the references of one piece of a page, which has room for
 // linesize + linepad bytes.
 static void scanpiece(char *line, const char *lead, int leadlen)
@@ -903,28 +932,10 @@ static void scanpiece(char *line, const char *lead, int leadlen)
 			// the reference's length, which may land in the value
 			if (e < from)
 				continue;
-			char *value = line + e + 1;
-			const memoentry &m = memoslot(value);
-			if (recalls(m, value)) {
-				from = e + m.len;
-				reach(m.status, value, m.len, lead, leadlen);
-				continue;
-			}
-			int len = plainvalue(line, e);
-			if (len > 0) {
-				from = e + len;
-				followplain(value, len, lead, leadlen);
-				continue;
-			}
-			cutvalue v;
-			len = line[e + 1] == '"' ? quotedvalue(line, e, &v)
-			                         : cut(line + e, &v);
+			int len = followat(line, e, lead, leadlen);
 			if (len <= 0)
 				return;
 			from = e + len;
-			if (!v.hascolon)
-				follow(line + e + v.start, len, v.hasseparator,
-				       lead, leadlen);
 		}
 }
 
