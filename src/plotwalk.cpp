@@ -108,7 +108,7 @@ static const char *const helptext[] = {
 
 // Missing links' report lines on their way to stdout: a copy per line
 // where fwrite would cost a call and a lock.  Handed on when full and
-// before anything else is printed.
+// when a page's scan ends.
 constexpr int reportsize = 32768;
 static_assert(reportsize >= leadsize + joinedsize + 3,
               "the longest report line fits");
@@ -959,7 +959,6 @@ void plotwalk(const char *name)
 
 	hostfile *file = hostfopen(page);
 	if (file == nullptr) {
-		flushreport();
 		printf("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
 		finish(1);
 	}
@@ -973,6 +972,7 @@ void plotwalk(const char *name)
 	while (hostfgetswith(line, linesize, file, '=') != nullptr)
 		scanpiece(line, lead, leadlen);
 
+	flushreport();
 	free(line);
 	if (hostfclose(file) != 0)
 		die();
@@ -1001,7 +1001,6 @@ void walktree()
 			}
 	}
 
-	flushreport();
 	printf("%c%c", 13, 10);
 	int treecount = 0;
 	for (int i = 0; i < flistentries; i++)
