@@ -53,7 +53,8 @@ static int indexused; // whether any slot may be filled
 // before then costs no cutting, no hash of its folded letters and no look
 // at the names.  The bytes after an equals sign that begin with an
 // entry's value, then white space or '>', are that value.  Valid for the
-// catalogue as indexed, and only its first memobits-wide part is used:
+// catalogue as indexed, and only as much of it is used as the catalogue
+// needs:
 // four entries a catalogued name at the least, so that a small story
 // touches few of its pages.
 constexpr int memomaxbits = 12;
@@ -72,8 +73,8 @@ struct memoentry {
 	uint8_t len;      // the value's length; 0 for an unused entry
 };
 static memoentry memo[memosize];
-static int memoused; // whether any entry may be in use
-static int memobits = memominbits;
+static int memoused;                     // whether any entry may be in use
+static int memoshift = 64 - memominbits; // picks an entry from a hash
 
 // Empties the memo; one never used is left untouched, as its pages are.
 static void forgetmemo()
@@ -408,8 +409,10 @@ static void buildindex()
 	}
 	indexedentries = flistentries;
 	forgetmemo();
-	for (memobits = memominbits; (1 << memobits) < 4 * flistentries;)
-		memobits++;
+	int bits = memominbits;
+	while ((1 << bits) < 4 * flistentries)
+		bits++;
+	memoshift = 64 - bits;
 }
 
 // The lowest position whose name equals the given one, letter case
@@ -766,16 +769,17 @@ static memoentry &memoslot(const char *p)
 	uint64_t head;
 
 	memcpy(&head, p, sizeof head);
-	return memo[(head * 0x9e3779b97f4a7c15ull) >> (64 - memobits)];
+	return memo[(head * 0x9e3779b97f4a7c15ull) >> memoshift];
 }
 
 // Whether the text at p is the value of entry m, which white space or
-// '>' ends.
+// '>' ends: its first m.len bytes are the entry's, the bytes after them
+// left out of the count of those that match from the first on.
 static int recalls(const memoentry &m, const char *p)
 {
-	bytes16 same = (bytes16)((load16(p) & memomask(m.len)) == m.text);
+	unsigned same = topbits((bytes16)(load16(p) == m.text));
 
-	return topbits(same) == 0xffff && m.len != 0 &&
+	return m.len != 0 && std::countr_one(same) >= m.len &&
 	       (charclass.of[(unsigned char)p[m.len]] & endsbare);
 }
 
