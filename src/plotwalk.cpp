@@ -68,7 +68,7 @@ static_assert(linesize % sizeof(bytes16) == 0,
               "sixteen bytes read from a piece's start stay in its buffer");
 constexpr int memolen = sizeof(bytes16); // longest value remembered
 struct memoentry {
-	bytes16 text;     // the value, zeros after it
+	bytes16 text;     // the value, then what followed it
 	uint16_t *status; // the status of the page it names, or nullptr
 	uint8_t len;      // the value's length; 0 for an unused entry
 };
@@ -752,15 +752,6 @@ int quotedvalue(char *line, int e, cutvalue *v)
 	}
 }
 
-// The bytes of a memo entry for a value of len bytes: the first len of
-// the sixteen.
-static bytes16 memomask(int len)
-{
-	static const char ones[32] = {-1, -1, -1, -1, -1, -1, -1, -1,
-	                              -1, -1, -1, -1, -1, -1, -1, -1};
-	return load16(ones + 16 - len);
-}
-
 // The memo entry for the text after an equals sign, chosen by its first
 // eight bytes: a value shorter than that has a few bytes after it in
 // the choice too, and is found again only where they recur.
@@ -883,8 +874,8 @@ static void follow(const char *value, int len, int hasseparator,
 	uint16_t *status = statusof(lookup(value, len));
 
 	if (len <= memolen) {
-		memoslot(value) = memoentry{load16(value) & memomask(len),
-		                            status, (uint8_t)len};
+		memoslot(value) =
+		        memoentry{load16(value), status, (uint8_t)len};
 		memoused = 1;
 	}
 	reach(status, value, len, lead, leadlen);
