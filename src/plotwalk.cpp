@@ -636,6 +636,30 @@ int expandworkfile(const char *ref, char *path, int size)
 	return appendjoined(path, n, size, ref);
 }
 
+// The path of a link with a directory part, joined to its page's
+// directory, which is filled in once per page.
+static char joined[joinedsize];
+static int joinedprefixlen;
+
+// Joins the value of len bytes at value into joined as expandworkfile
+// would, and returns the length.  The cutter has turned the value's
+// slashes into backslashes already, but for one that opens a quoted
+// value, and double quotes are rare, so most values are copied whole.
+static int joinvalue(const char *value, int len)
+{
+	int n = joinedprefixlen + len;
+
+	if (n < joinedsize && memchr(value, '/', len) == nullptr &&
+	    memchr(value, '"', len) == nullptr) {
+		memcpy(joined + joinedprefixlen, value, len);
+		joined[n] = '\0';
+		return n;
+	}
+	char ref[refsize];
+	settext(ref, refsize, value, len);
+	return expandworkfile(ref, joined, joinedsize);
+}
+
 // Whether the joined path opens for reading; one too long to open is a
 // file not found.
 static int probe(const char *path, int len)
@@ -856,9 +880,7 @@ static void follow(const char *value, int len, int hasseparator,
 {
 	if (hasseparator) {
 		// only a path with a directory part is joined
-		char ref[refsize], joined[joinedsize];
-		settext(ref, refsize, value, len);
-		int joinedlen = expandworkfile(ref, joined, joinedsize);
+		int joinedlen = joinvalue(value, len);
 		if (!probe(joined, joinedlen))
 			reportmissing(lead, leadlen, joined, joinedlen);
 		return;
@@ -962,6 +984,7 @@ void plotwalk(const char *name)
 	if (line == nullptr)
 		die();
 	int leadlen = missinglead(lead, leadsize, page);
+	joinedprefixlen = expandworkfile("", joined, joinedsize);
 
 	// a piece of a line without an equals sign holds no reference
 	while (hostfgetswith(line, linesize, file, '=') != nullptr)
