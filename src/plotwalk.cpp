@@ -70,6 +70,7 @@ constexpr int memolen = sizeof(bytes16); // longest value remembered
 struct memoentry {
 	bytes16 text;     // the value, then what followed it
 	uint16_t *status; // the status of the page it names, or nullptr
+	uint16_t bytes;   // a bit for each byte of the value
 	uint8_t len;      // the value's length; 0 for an unused entry
 };
 static memoentry memo[memosize];
@@ -788,13 +789,13 @@ static memoentry &memoslot(const char *p)
 }
 
 // Whether the text at p is the value of entry m, which white space or
-// '>' ends: its first m.len bytes are the entry's, the bytes after them
-// left out of the count of those that match from the first on.
+// '>' ends: its first m.len bytes are the entry's, and the bytes after
+// them are no matter.
 static int recalls(const memoentry &m, const char *p)
 {
 	unsigned same = topbits((bytes16)(load16(p) == m.text));
 
-	return m.len != 0 && std::countr_one(same) >= m.len &&
+	return m.len != 0 && (~same & m.bytes) == 0 &&
 	       (charclass.of[(unsigned char)p[m.len]] & endsbare);
 }
 
@@ -897,7 +898,8 @@ static void follow(const char *value, int len, int hasseparator,
 
 	if (len <= memolen) {
 		memoslot(value) =
-		        memoentry{load16(value), status, (uint8_t)len};
+		        memoentry{load16(value), status,
+		                  (uint16_t)((1u << len) - 1), (uint8_t)len};
 		memoused = 1;
 	}
 	reach(status, value, len, lead, leadlen);
@@ -917,8 +919,9 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 	} else {
 		const memoentry &m = memoslot(value);
 		if (recalls(m, value)) {
-			reach(m.status, value, m.len, lead, leadlen);
-			return m.len;
+			len = m.len;
+			reach(m.status, value, len, lead, leadlen);
+			return len;
 		}
 		len = plainvalue(line, e);
 		if (len > 0) {
