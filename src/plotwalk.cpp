@@ -747,7 +747,7 @@ int plainvalue(const char *line, int e)
 // sixteen bytes at a time: the same value, notes and slashes turned into
 // backslashes.  Reads up to the piece's end, so line has room for linepad
 // bytes past it.
-int quotedvalue(char *line, int e, cutvalue *v)
+[[gnu::always_inline]] static inline int quoted(char *line, int e, cutvalue *v)
 {
 	// the character after the opening quote is taken as it is
 	char *p = line + e + 2;
@@ -775,6 +775,12 @@ int quotedvalue(char *line, int e, cutvalue *v)
 			seen |= k;
 		}
 	}
+}
+
+// quoted() for callers outside the scanner, which has it inline.
+int quotedvalue(char *line, int e, cutvalue *v)
+{
+	return quoted(line, e, v);
 }
 
 // The memo entry for the text after an equals sign, chosen by its first
@@ -915,7 +921,7 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 	int len;
 
 	if (*value == '"') {
-		len = quotedvalue(line, e, &v);
+		len = quoted(line, e, &v);
 	} else {
 		const memoentry &m = memoslot(value);
 		if (recalls(m, value)) {
