@@ -648,11 +648,8 @@ static const char *hostdirof(const char *path, int dlen)
 {
 	if (dlen == 0)
 		return ".";
-	const cacheslot *s = lastdirslot(path, dlen);
-	if (s != nullptr)
-		return s->value < 0 ? nullptr : cachetext(&dircache, s);
 	unsigned h = hashtext(path, dlen);
-	s = cachefind(&dircache, path, dlen, h);
+	const cacheslot *s = cachefind(&dircache, path, dlen, h);
 	if (s == nullptr) {
 		static char host[hostpathsize];
 		char raw[hostpathsize], norm[hostpathsize];
@@ -681,8 +678,10 @@ static const char *hostdirof(const char *path, int dlen)
 // empty, "." or ".."), sets *plain and *dlen and returns the host
 // directory that names it, nullptr for none: normalising the path would
 // only put that name after its normalised directory part.  Otherwise
-// *plain is 0.
-static const char *plaindir(const char *path, int len, int *dlen, int *plain)
+// *plain is 0.  Inlined: for a link of a known directory the call costs
+// as much as the answer.
+[[gnu::always_inline]] static inline const char *
+plaindir(const char *path, int len, int *dlen, int *plain)
 {
 	*dlen = dirpartlen(path, len);
 	const char *name = path + *dlen;
@@ -690,7 +689,13 @@ static const char *plaindir(const char *path, int len, int *dlen, int *plain)
 	*plain = len < hostpathsize && namelen > 0 &&
 	         !(name[0] == '.' &&
 	           (namelen == 1 || (namelen == 2 && name[1] == '.')));
-	return *plain ? hostdirof(path, *dlen) : nullptr;
+	if (!*plain)
+		return nullptr;
+	// the usual answer, found before hostdirof sets up its buffers
+	const cacheslot *s = lastdirslot(path, *dlen);
+	if (s != nullptr)
+		return s->value < 0 ? nullptr : cachetext(&dircache, s);
+	return hostdirof(path, *dlen);
 }
 
 // The kept listing of the host directory dir that plaindir gave, nullptr
