@@ -13,8 +13,8 @@
 // kept, and so is one the program lists itself; a file that a kept
 // listing shows as regular is opened with no stat before, and open and
 // fstat confirm it.  The directory parts of recent paths are remembered,
-// as written and as resolved, and so are the probes that took a system
-// call.
+// as written and as resolved, the last one met found again unhashed, and
+// so are the probes that took a system call.
 // Pages read as text: CR LF as LF, a Ctrl-Z ends the text, and a file
 // yields at most the size it had when it was opened.  Running out of
 // memory or descriptors is no verdict: it flushes the report and aborts.
@@ -105,6 +105,7 @@ struct textcache {
 	int size;
 	int used;
 	int count;
+	unsigned starts; // times it started over
 };
 
 // Directory parts by program text, raw (up to and including the last
@@ -112,14 +113,21 @@ struct textcache {
 // directory it names (value: its length) or none (value -1).
 static cacheslot dirslot[dirslots];
 static char dirarena[dirarenasize];
-static textcache dircache = {dirslot, dirslots - 1, dirarena, dirarenasize, 0,
-                             0};
+static textcache dircache = {
+        dirslot, dirslots - 1, dirarena, dirarenasize, 0, 0, 0};
+
+// The dircache slot of the directory part that hostdirof met last, valid
+// while dircache has not started over since (lastdirstarts), and the
+// listing of the host directory it names once one is kept.
+static const cacheslot *lastdir;
+static unsigned lastdirstarts;
+static listing *lastdirlist;
 
 // Paths given to hostcanopen, and whether they opened (value).
 static cacheslot probeslot[probeslots];
 static char probearena[probearenasize];
 static textcache probecache = {
-        probeslot, probeslots - 1, probearena, probearenasize, 0, 0};
+        probeslot, probeslots - 1, probearena, probearenasize, 0, 0, 0};
 
 // System calls that looked at the file system so far: an answer that took
 // none is as cheap to find again as to remember.
@@ -234,6 +242,7 @@ static cacheslot *cacheadd(textcache *c, const char *key, int len, unsigned h,
 	if (c->used + need > c->size || 2 * (c->count + 1) > (int)c->mask + 1) {
 		memset(c->slots, 0, (c->mask + 1) * sizeof *c->slots);
 		c->used = c->count = 0;
+		c->starts++;
 	}
 	unsigned i = h & c->mask;
 	while (c->slots[i].at != 0)
@@ -616,6 +625,20 @@ static int dirpartlen(const char *path, int len)
 	return s ? (int)(s - path) + 1 : from;
 }
 
+// The slot of the directory part of path, dlen bytes, when it is the one
+// hostdirof met last; nullptr otherwise.  Links of a page, and of page
+// after page, share one, which this finds with no hash.
+static const cacheslot *lastdirslot(const char *path, int dlen)
+{
+	const cacheslot *s = lastdir;
+
+	if (s == nullptr || s->len != dlen ||
+	    dircache.starts != lastdirstarts ||
+	    memcmp(path, dircache.arena + s->at - 1, dlen) != 0)
+		return nullptr;
+	return s;
+}
+
 // The host directory that the directory part of path, dlen bytes up to
 // and including its last separator, names; nullptr when it names none.
 // Links of a page repeat the same directory part, which this resolves
@@ -643,6 +666,11 @@ static const char *hostdirof(const char *path, int dlen)
 		if (s == nullptr)
 			return found ? host : nullptr;
 	}
+	if (s != lastdir || dircache.starts != lastdirstarts) {
+		lastdir = s;
+		lastdirstarts = dircache.starts;
+		lastdirlist = nullptr;
+	}
 	return s->value < 0 ? nullptr : cachetext(&dircache, s);
 }
 
@@ -650,8 +678,10 @@ static const char *hostdirof(const char *path, int dlen)
 // empty, "." or ".."), sets *plain and *dlen and returns the host
 // directory that names it, nullptr for none: normalising the path would
 // only put that name after its normalised directory part.  Otherwise
-// *plain is 0.
-static const char *plaindir(const char *path, int len, int *dlen, int *plain)
+// *plain is 0.  Inlined: for a link of a known directory the call costs
+// as much as the answer.
+[[gnu::always_inline]] static inline const char *
+plaindir(const char *path, int len, int *dlen, int *plain)
 {
 	*dlen = dirpartlen(path, len);
 	const char *name = path + *dlen;
@@ -659,7 +689,25 @@ static const char *plaindir(const char *path, int len, int *dlen, int *plain)
 	*plain = len < hostpathsize && namelen > 0 &&
 	         !(name[0] == '.' &&
 	           (namelen == 1 || (namelen == 2 && name[1] == '.')));
-	return *plain ? hostdirof(path, *dlen) : nullptr;
+	if (!*plain)
+		return nullptr;
+	// the usual answer, found before hostdirof sets up its buffers
+	const cacheslot *s = lastdirslot(path, *dlen);
+	if (s != nullptr)
+		return s->value < 0 ? nullptr : cachetext(&dircache, s);
+	return hostdirof(path, *dlen);
+}
+
+// The kept listing of the host directory dir that plaindir gave, nullptr
+// for none; a listing once kept stays for the run.
+static listing *listingofdir(const char *dir)
+{
+	if (lastdir == nullptr || dircache.starts != lastdirstarts ||
+	    dir != cachetext(&dircache, lastdir))
+		return findlisting(dir);
+	if (lastdirlist == nullptr)
+		lastdirlist = findlisting(dir);
+	return lastdirlist;
 }
 
 // Whether dir is listed and holds no entry that the last component,
@@ -667,7 +715,7 @@ static const char *plaindir(const char *path, int len, int *dlen, int *plain)
 // nothing to strip.  pickentry answers nothing for it, without a stat.
 static int listedwithout(const char *dir, const char *name, int namelen)
 {
-	listing *l = findlisting(dir);
+	listing *l = listingofdir(dir);
 
 	return l != nullptr && stripped(name, namelen, 1) == namelen &&
 	       findentry(l, name, namelen) == nullptr;
