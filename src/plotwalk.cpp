@@ -637,30 +637,6 @@ int expandworkfile(const char *ref, char *path, int size)
 	return appendjoined(path, n, size, ref);
 }
 
-// The path of a link with a directory part, joined to its page's
-// directory, which is filled in once per page.
-static char joined[joinedsize];
-static int joinedprefixlen;
-
-// Joins the value of len bytes at value into joined as expandworkfile
-// would, and returns the length.  The cutter has turned the value's
-// slashes into backslashes already, but for one that opens a quoted
-// value, and double quotes are rare, so most values are copied whole.
-static int joinvalue(const char *value, int len)
-{
-	int n = joinedprefixlen + len;
-
-	if (n < joinedsize && memchr(value, '/', len) == nullptr &&
-	    memchr(value, '"', len) == nullptr) {
-		memcpy(joined + joinedprefixlen, value, len);
-		joined[n] = '\0';
-		return n;
-	}
-	char ref[refsize];
-	settext(ref, refsize, value, len);
-	return expandworkfile(ref, joined, joinedsize);
-}
-
 // Whether the joined path opens for reading; one too long to open is a
 // file not found.
 static int probe(const char *path, int len)
@@ -877,6 +853,44 @@ static void reach(uint16_t *status, const char *value, int len,
 static uint16_t *statusof(int target)
 {
 	return target < 0 ? nullptr : &flist[target].status;
+}
+
+// The path of a link with a directory part, joined to its page's
+// directory, which is filled in once per page.
+static char joined[joinedsize];
+static int joinedprefixlen;
+
+// Whether the len bytes at value hold a double quote or a slash.  Reads
+// sixteen bytes at a time, so value lies in a piece's buffer.
+static int quoteorslash(const char *value, int len)
+{
+	for (int at = 0; at < len; at += 16) {
+		bytes16 v = load16(value + at);
+		unsigned bits = topbits((bytes16)((v == '"') | (v == '/')));
+		if (len - at < 16)
+			bits &= (1u << (len - at)) - 1;
+		if (bits != 0)
+			return 1;
+	}
+	return 0;
+}
+
+// Joins the value of len bytes at value into joined as expandworkfile
+// would, and returns the length.  The cutter has turned the value's
+// slashes into backslashes already, but for one that opens a quoted
+// value, and double quotes are rare, so most values are copied whole.
+static int joinvalue(const char *value, int len)
+{
+	int n = joinedprefixlen + len;
+
+	if (n < joinedsize && !quoteorslash(value, len)) {
+		memcpy(joined + joinedprefixlen, value, len);
+		joined[n] = '\0';
+		return n;
+	}
+	char ref[refsize];
+	settext(ref, refsize, value, len);
+	return expandworkfile(ref, joined, joinedsize);
 }
 
 // Follows the reference of len bytes at value: marks the page it names,
