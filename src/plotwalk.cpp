@@ -666,6 +666,11 @@ static bytes16 load16(const char *p)
 	return v;
 }
 
+static void store16(char *p, bytes16 v)
+{
+	memcpy(p, &v, sizeof v);
+}
+
 // Fills equals with one bit per byte of the piece of len bytes at line,
 // set where an equals sign stands.  All linesize bytes are read, sixteen
 // at a time, and what follows the NUL, left over from earlier pieces, is
@@ -807,6 +812,25 @@ int missinglead(char *lead, int size, const char *page)
 	return pagelen + missingwordslen;
 }
 
+// Copies len bytes from src to dst in words, the last one overlapping
+// those before: for a line's few dozen bytes a library call costs more
+// than the copy, and GCC makes an inline memcpy of unknown length rep
+// movsq, which is slower still.
+static void copytext(char *dst, const char *src, int len)
+{
+	if (len >= 16) {
+		for (int i = 0; i < len - 16; i += 16)
+			store16(dst + i, load16(src + i));
+		store16(dst + len - 16, load16(src + len - 16));
+	} else if (len >= 8) {
+		uint64_t head = wordat(src), tail = wordat(src + len - 8);
+		memcpy(dst, &head, 8);
+		memcpy(dst + len - 8, &tail, 8);
+	} else {
+		memcpy(dst, src, len);
+	}
+}
+
 // Puts the lead, text of leadlen bytes, then namelen bytes of name, the
 // full stop and the line end into line; the line's length, or 0 when it
 // does not fit in size bytes.
@@ -815,10 +839,8 @@ int missingline(char *line, int size, const char *lead, int leadlen,
 {
 	if (leadlen + namelen + 3 > size)
 		return 0;
-	// strcpy: a memcpy from a small array becomes rep movsq, which takes
-	// longer than the library call for a line's few dozen bytes
-	strcpy(line, lead);
-	memcpy(line + leadlen, name, namelen);
+	copytext(line, lead, leadlen);
+	copytext(line + leadlen, name, namelen);
 	memcpy(line + leadlen + namelen, ".\r\n", 3);
 	return leadlen + namelen + 3;
 }

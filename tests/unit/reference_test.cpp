@@ -266,8 +266,11 @@ TEST(missingline, sameasformat)
 	std::string longref = std::string(joinedsize - 1, 'r');
 	const char *pages[] = {"story\\a.htm", "my/story\\b.htm", ".\\%s.htm",
 	                       "\\", longpage.c_str()};
-	const char *names[] = {"x.gif", "",         "a b\"c",       "100%",
-	                       "%s%c",  "\xe9\r\n", longref.c_str()};
+	const char *names[] = {"x.gif",        "",
+	                       "a b\"c",       "100%",
+	                       "%s%c",         "\xe9\r\n",
+	                       "pics\\x1.gif", "pics\\x12345678901.gif",
+	                       longref.c_str()};
 	for (const char *page : pages)
 		for (const char *name : names) {
 			char want[leadsize + joinedsize + 3];
