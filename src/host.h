@@ -23,10 +23,10 @@ void hostclosedir(hostdir *dir);
 // for anything else.  Never blocks on FIFOs or devices.
 hostfile *hostfopen(const char *path);
 
-// Whether the path opens for reading as hostfopen would open it, closing
-// it again.  A tree under verification stands still, so a host may
-// remember the outcome for the run.
-int hostcanopen(const char *path);
+// Whether the path of len bytes opens for reading as hostfopen would open
+// it, closing it again.  A tree under verification stands still, so a
+// host may remember the outcome for the run.
+int hostcanopen(const char *path, int len);
 
 // fgets: at most size-1 bytes, up to and including a line feed; nullptr
 // at the end of the text or after a read error.

@@ -641,7 +641,7 @@ int expandworkfile(const char *ref, char *path, int size)
 // file not found.
 static int probe(const char *path, int len)
 {
-	return len <= maxpathlen && hostcanopen(path);
+	return len <= maxpathlen && hostcanopen(path, len);
 }
 
 // Bit i set where byte i of v has its top bit set; one instruction where

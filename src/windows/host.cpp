@@ -89,7 +89,7 @@ hostfile *hostfopen(const char *path)
 	return f;
 }
 
-int hostcanopen(const char *path)
+int hostcanopen(const char *path, int)
 {
 	hostfile *f = hostfopen(path);
 

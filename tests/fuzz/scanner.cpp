@@ -106,7 +106,8 @@ static std::string model()
 			if (strchr(ref, ':') != nullptr)
 				continue;
 			if (strpbrk(ref, "/\\") != nullptr) {
-				if (len > maxpathlen || !hostcanopen(joined))
+				if (len > maxpathlen ||
+				    !hostcanopen(joined, len))
 					missing = joined;
 			} else {
 				int t = indexofname(flist, ref, flistentries);

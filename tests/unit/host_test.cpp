@@ -337,7 +337,8 @@ TEST_F(host, opensonlyregularfiles)
 		alarm(0);
 		int want = strchr("abf", *n) != nullptr;
 		EXPECT_EQ(f != nullptr, want) << path;
-		EXPECT_EQ(hostcanopen(path.c_str()), want) << path;
+		EXPECT_EQ(hostcanopen(path.c_str(), (int)path.size()), want)
+		        << path;
 		if (f != nullptr)
 			hostfclose(f);
 	}
@@ -356,8 +357,10 @@ TEST_F(host, opensonlyregularfiles)
 		for (int i = 0; i < many; i++) {
 			std::string d =
 			        backslashed(at("many" + std::to_string(i)));
-			EXPECT_EQ(hostcanopen((d + "\\F.GIF").c_str()), 1) << d;
-			EXPECT_EQ(hostcanopen((d + "x\\f.gif").c_str()), 0)
+			std::string in = d + "\\F.GIF", out = d + "x\\f.gif";
+			EXPECT_EQ(hostcanopen(in.c_str(), (int)in.size()), 1)
+			        << d;
+			EXPECT_EQ(hostcanopen(out.c_str(), (int)out.size()), 0)
 			        << d;
 		}
 }
