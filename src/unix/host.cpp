@@ -33,7 +33,7 @@
 constexpr int hostpathsize = 4096;
 constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
-constexpr int outsize = 65536;
+constexpr int outsize = 32768;
 constexpr int cachekeysize = 256;     // longest text a cache keeps
 constexpr int dirslots = 512;         // twice the directory parts kept
 constexpr int dirarenasize = 16384;   // their bytes and host directories
