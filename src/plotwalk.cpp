@@ -54,9 +54,8 @@ static int indexused; // whether any slot may be filled
 // at the names.  The bytes after an equals sign that begin with an
 // entry's value, then white space or '>', are that value.  Valid for the
 // catalogue as indexed, and only as much of it is used as the catalogue
-// needs:
-// four entries a catalogued name at the least, so that a small story
-// touches few of its pages.
+// needs, four entries a catalogued name at the least, so that a small
+// story touches few of its pages.
 constexpr int memomaxbits = 12;
 constexpr int memosize = 1 << memomaxbits;
 constexpr int memominbits = 8;
@@ -769,10 +768,7 @@ int quotedvalue(char *line, int e, cutvalue *v)
 // the choice too, and is found again only where they recur.
 static memoentry &memoslot(const char *p)
 {
-	uint64_t head;
-
-	memcpy(&head, p, sizeof head);
-	return memo[(head * 0x9e3779b97f4a7c15ull) >> memoshift];
+	return memo[(wordat(p) * 0x9e3779b97f4a7c15ull) >> memoshift];
 }
 
 // Whether the text at p is the value of entry m, which white space or

@@ -624,15 +624,21 @@ static int dirpartlen(const char *path, int len)
 	return len;
 }
 
+// The slot of the directory part that hostdirof met last, while the
+// cache has not started over since; nullptr otherwise.
+static const cacheslot *lastdirkept()
+{
+	return dircache.starts == lastdirstarts ? lastdir : nullptr;
+}
+
 // The slot of the directory part of path, dlen bytes, when it is the one
 // hostdirof met last; nullptr otherwise.  Links of a page, and of page
 // after page, share one, which this finds with no hash.
 static const cacheslot *lastdirslot(const char *path, int dlen)
 {
-	const cacheslot *s = lastdir;
+	const cacheslot *s = lastdirkept();
 
 	if (s == nullptr || s->len != dlen ||
-	    dircache.starts != lastdirstarts ||
 	    memcmp(path, dircache.arena + s->at - 1, dlen) != 0)
 		return nullptr;
 	return s;
@@ -665,7 +671,7 @@ static const char *hostdirof(const char *path, int dlen)
 		if (s == nullptr)
 			return found ? host : nullptr;
 	}
-	if (s != lastdir || dircache.starts != lastdirstarts) {
+	if (s != lastdirkept()) {
 		lastdir = s;
 		lastdirstarts = dircache.starts;
 		lastdirlist = nullptr;
@@ -701,8 +707,9 @@ plaindir(const char *path, int len, int *dlen, int *plain)
 // for none; a listing once kept stays for the run.
 static listing *listingofdir(const char *dir)
 {
-	if (lastdir == nullptr || dircache.starts != lastdirstarts ||
-	    dir != cachetext(&dircache, lastdir))
+	const cacheslot *s = lastdirkept();
+
+	if (s == nullptr || dir != cachetext(&dircache, s))
 		return findlisting(dir);
 	if (lastdirlist == nullptr)
 		lastdirlist = findlisting(dir);
