@@ -8,6 +8,9 @@
 // Exit status: 0 when the help text or a verdict was printed; 1 when the
 // run ended on an error message or the report could not be written.  A
 // failed allocation or close aborts.
+//
+// Where a fast path stands beside the plain function it speeds up, a
+// paragraph names the plain twin and the test that holds the two equal.
 #include "plotwalk.h"
 
 #include <errno.h>
@@ -18,6 +21,7 @@
 #include <bit>
 
 #include "host.h"
+#include "text.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -34,8 +38,7 @@ int flistentries;
 // Hash index over the sorted catalogue: each slot holds the lowest
 // position of a name under letter-case folding, plus one, or 0 for none,
 // with that name's whole hash and length, so that most slots of other
-// names are passed over unread.  Empty as the program starts, so that a
-// small catalogue touches few of its pages.
+// names are passed over unread.
 constexpr int indexsize = 4096;
 static_assert((indexsize & (indexsize - 1)) == 0, "a mask picks the slot");
 static_assert(indexsize >= 4 * flistsize, "the index stays a quarter full");
@@ -46,16 +49,14 @@ struct indexslot {
 	uint8_t len;
 };
 static indexslot flistindex[indexsize];
-static int indexedentries = -1;
-static int indexused; // whether any slot may be filled
+static int indexedentries = -1; // the count of names indexed
+static int indexused;           // whether any slot may be filled
 
-// What plain values name, by their text: links repeat, and a value met
-// before then costs no cutting, no hash of its folded letters and no look
-// at the names.  The bytes after an equals sign that begin with an
-// entry's value, then white space or '>', are that value.  Valid for the
-// catalogue as indexed, and only as much of it is used as the catalogue
-// needs, four entries a catalogued name at the least, so that a small
-// story touches few of its pages.
+// What unquoted values name, by their text: links repeat, and a value
+// met before costs no cutting and no lookup.  The bytes after an equals
+// sign that begin with an entry's value, then white space or '>', are
+// that value.  Valid for the catalogue as indexed; only as much of it is
+// used as the catalogue needs, so that a small story touches few pages.
 constexpr int memomaxbits = 12;
 constexpr int memosize = 1 << memomaxbits;
 constexpr int memominbits = 8;
@@ -76,13 +77,18 @@ static memoentry memo[memosize];
 static int memoused;                     // whether any entry may be in use
 static int memoshift = 64 - memominbits; // picks an entry from a hash
 
-// Empties the memo; one never used is left untouched, as its pages are.
-static void forgetmemo()
-{
-	if (memoused)
-		memset(memo, 0, sizeof memo);
-	memoused = 0;
-}
+// Missing links' report lines on their way to stdout, handed on when
+// full and when a page's scan ends.
+constexpr int reportsize = 32768;
+static_assert(reportsize >= leadsize + joinedsize + 3,
+              "the longest report line fits");
+static char reportbuf[reportsize];
+static int reportlen;
+
+// The path of a link with a directory part, joined to its page's
+// directory, which is put in place once per page.
+static char joined[joinedsize];
+static int joinedprefixlen;
 
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
@@ -106,15 +112,6 @@ static const char *const helptext[] = {
         "current",
         "directory will be assumed.",
 };
-
-// Missing links' report lines on their way to stdout: a copy per line
-// where fwrite would cost a call and a lock.  Handed on when full and
-// when a page's scan ends.
-constexpr int reportsize = 32768;
-static_assert(reportsize >= leadsize + joinedsize + 3,
-              "the longest report line fits");
-static char reportbuf[reportsize];
-static int reportlen;
 
 // Hands the buffered report lines to stdout.
 static void flushreport()
@@ -140,20 +137,10 @@ static void flushreport()
 	abort();
 }
 
-static constexpr int isseparator(char c)
-{
-	return c == '/' || c == '\\';
-}
-
 // White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
 static constexpr int iswhite(char c)
 {
 	return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-static int foldchar(unsigned char c)
-{
-	return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
 }
 
 // Copies len bytes of src into buf as text; 0 when they do not fit.
@@ -164,6 +151,14 @@ static int settext(char *buf, int size, const char *src, int len)
 	memcpy(buf, src, len);
 	buf[len] = '\0';
 	return 1;
+}
+
+// Empties the memo; one never used is left untouched, as its pages are.
+static void forgetmemo()
+{
+	if (memoused)
+		memset(memo, 0, sizeof memo);
+	memoused = 0;
 }
 
 void resetstate()
@@ -323,96 +318,12 @@ void brutesort(flistentry *list, int count)
 	}
 }
 
+// Whether two names are equal with letter case ignored.
 static int namesmatch(const char *a, const char *b)
 {
-	for (; *a != '\0' && *b != '\0'; a++, b++)
-		if (*a != *b && foldchar(*a) != foldchar(*b))
-			return 0;
-	return *a == *b;
-}
+	size_t len = strlen(a);
 
-// The eight bytes at p as one word.
-static uint64_t wordat(const char *p)
-{
-	uint64_t w;
-
-	memcpy(&w, p, 8);
-	return w;
-}
-
-// Whether len bytes at a and at b are equal with a to z taken as A to Z.
-// Most links spell a name as the catalogue does, and most names are eight
-// to sixteen bytes long: two words, overlapping, compare those.
-static inline int sameletters(const char *a, const char *b, int len)
-{
-	if (len >= 8 && len <= 16) {
-		if (((wordat(a) ^ wordat(b)) |
-		     (wordat(a + len - 8) ^ wordat(b + len - 8))) == 0)
-			return 1;
-	} else if (memcmp(a, b, len) == 0)
-		return 1;
-	for (int i = 0; i < len; i++)
-		if (a[i] != b[i] && foldchar(a[i]) != foldchar(b[i]))
-			return 0;
-	return 1;
-}
-
-// Hashes len bytes.  Names equal but for letter case hash alike:
-// clearing bit 5 of each byte maps a to z onto A to Z (and merges a few
-// other pairs, which only costs a look).  Most names are eight to sixteen
-// bytes long and take two words, overlapping, and two multiplies.
-static inline unsigned hashbytes(const char *s, int len)
-{
-	constexpr uint64_t fold = 0xdfdfdfdfdfdfdfdfull;
-	uint64_t a = 0, b = (uint64_t)len;
-
-	if (len < 8) {
-		for (int i = 0; i < len; i++)
-			a = a << 8 | (unsigned char)s[i];
-		a &= fold;
-	} else {
-		for (int i = 0; i + 16 < len; i += 8)
-			a = (a ^ (wordat(s + i) & fold)) *
-			    0x9e3779b97f4a7c15ull;
-		a ^= wordat(s + (len > 16 ? len - 16 : 0)) & fold;
-		b ^= wordat(s + len - 8) & fold;
-	}
-	uint64_t h = a * 0x9e3779b97f4a7c15ull ^ b * 0xc2b2ae3d27d4eb4full;
-	return (unsigned)(h >> 32 ^ h);
-}
-
-// hashbytes of a name's text.
-static unsigned hashname(const char *name)
-{
-	return hashbytes(name, (int)strlen(name));
-}
-
-// Indexes flist as it stands; a name whose folded form is already there
-// keeps the earlier, lower position.
-static void buildindex()
-{
-	if (indexused)
-		memset(flistindex, 0, sizeof flistindex);
-	indexused = 1;
-	for (int i = 0; i < flistentries; i++) {
-		unsigned whole = hashname(flist[i].name);
-		unsigned h = whole & (indexsize - 1);
-		while (flistindex[h].at != 0 &&
-		       !namesmatch(flist[flistindex[h].at - 1].name,
-		                   flist[i].name))
-			h = (h + 1) & (indexsize - 1);
-		if (flistindex[h].at == 0) {
-			flistindex[h].hash = whole;
-			flistindex[h].at = (uint16_t)(i + 1);
-			flistindex[h].len = (uint8_t)strlen(flist[i].name);
-		}
-	}
-	indexedentries = flistentries;
-	forgetmemo();
-	int bits = memominbits;
-	while ((1 << bits) < 4 * flistentries)
-		bits++;
-	memoshift = 64 - bits;
+	return strlen(b) == len && foldequal(a, b, (int)len);
 }
 
 // The lowest position whose name equals the given one, letter case
@@ -425,33 +336,54 @@ int indexofname(const flistentry *list, const char *name, int count)
 	return -1;
 }
 
-// findname, inlined where the scanner calls it.
-static inline int lookup(const char *name, int len)
+// Fast twin of indexofname over the whole catalogue: findname, through
+// the hash index.  catalogue.* in tests/unit/catalogue_test.cpp hold the
+// two equal on every name they look up.
+
+// Indexes flist as it stands; a name whose folded form is already there
+// keeps the earlier, lower position.  The memo, valid for one index, is
+// emptied and sized for the catalogue.
+static void buildindex()
 {
-	if (indexedentries != flistentries) {
-		for (int i = 0; i < flistentries; i++)
-			if (strnlen(flist[i].name, entrynamesize) ==
-			            (size_t)len &&
-			    sameletters(flist[i].name, name, len))
-				return i;
-		return -1;
+	if (indexused)
+		memset(flistindex, 0, sizeof flistindex);
+	indexused = 1;
+	for (int i = 0; i < flistentries; i++) {
+		int len = (int)strlen(flist[i].name);
+		unsigned whole = hashfolded(flist[i].name, len);
+		unsigned h = whole & (indexsize - 1);
+		while (flistindex[h].at != 0 &&
+		       !namesmatch(flist[flistindex[h].at - 1].name,
+		                   flist[i].name))
+			h = nextslot(h, indexsize - 1);
+		if (flistindex[h].at == 0)
+			flistindex[h] = indexslot{whole, (uint16_t)(i + 1),
+			                          (uint8_t)len};
 	}
-	unsigned hash = hashbytes(name, len);
+	indexedentries = flistentries;
+	forgetmemo();
+	int bits = memominbits;
+	while ((1 << bits) < 4 * flistentries)
+		bits++;
+	memoshift = 64 - bits;
+}
+
+// indexofname over the whole catalogue for the len bytes at name.  The
+// catalogue is indexed as it is read; tests that fill it by hand have it
+// indexed again when its count changes.
+int findname(const char *name, int len)
+{
+	if (indexedentries != flistentries)
+		buildindex();
+	unsigned hash = hashfolded(name, len);
 	for (unsigned h = hash & (indexsize - 1); flistindex[h].at != 0;
-	     h = (h + 1) & (indexsize - 1)) {
+	     h = nextslot(h, indexsize - 1)) {
 		const indexslot &slot = flistindex[h];
 		if (slot.hash == hash && slot.len == len &&
-		    sameletters(flist[slot.at - 1].name, name, len))
+		    foldequal(flist[slot.at - 1].name, name, len))
 			return slot.at - 1;
 	}
 	return -1;
-}
-
-// indexofname over the whole catalogue for the len bytes at name, through
-// the index; a catalogue changed since it was indexed is searched plainly.
-int findname(const char *name, int len)
-{
-	return lookup(name, len);
 }
 
 // Fills the catalogue from dirname and prints the opening report lines.
@@ -636,6 +568,97 @@ int expandworkfile(const char *ref, char *path, int size)
 	return appendjoined(path, n, size, ref);
 }
 
+// Fast twin of expandworkfile for the scanner: joinvalue, with the page's
+// directory put in place once per page.  joinvalue.sameasexpandworkfile
+// in tests/unit/reference_test.cpp holds the two equal.
+
+// Puts dirname and the joining backslash in front of joined, as
+// expandworkfile would; done once per page.
+void joinprefix()
+{
+	joinedprefixlen = expandworkfile("", joined, joinedsize);
+}
+
+// Joins the value of len bytes at value into joined, after the prefix,
+// as expandworkfile would, and returns the length.  The cutter has turned
+// the value's slashes into backslashes already, but for one that opens a
+// quoted value, and double quotes are rare, so most values are copied
+// whole.
+int joinvalue(const char *value, int len)
+{
+	int n = joinedprefixlen + len;
+
+	if (n < joinedsize && memchr(value, '"', len) == nullptr &&
+	    memchr(value, '/', len) == nullptr) {
+		memcpy(joined + joinedprefixlen, value, len);
+		joined[n] = '\0';
+		return n;
+	}
+	char ref[refsize];
+	settext(ref, refsize, value, len);
+	return expandworkfile(ref, joined, joinedsize);
+}
+
+const char *joinedpath()
+{
+	return joined;
+}
+
+// Fast twin of printf(missingformat, ...) for the report of a link that
+// cannot be found: missinglead makes the part before the name once per
+// page, missingline the whole line, reportmissing buffers it.
+// missingline.sameasformat in tests/unit/reference_test.cpp holds them
+// equal.
+const char missingformat[] = "  In %s, can't find linked file %s.%c%c";
+static constexpr char missingin[] = "  In ";
+static constexpr char missingwords[] = ", can't find linked file ";
+constexpr int missingwordslen = sizeof missingin - 1 + sizeof missingwords - 1;
+static_assert(leadsize > pagepathsize + missingwordslen,
+              "a page path and the words around it fit a lead");
+
+// The part of the missing link's line before the name; its length, or 0
+// when it does not fit in size bytes.
+int missinglead(char *lead, int size, const char *page)
+{
+	int pagelen = (int)strlen(page);
+
+	if (pagelen + missingwordslen >= size)
+		return 0;
+	memcpy(lead, missingin, sizeof missingin - 1);
+	memcpy(lead + sizeof missingin - 1, page, pagelen);
+	memcpy(lead + sizeof missingin - 1 + pagelen, missingwords,
+	       sizeof missingwords);
+	return pagelen + missingwordslen;
+}
+
+// Puts the lead, text of leadlen bytes, then namelen bytes of name, the
+// full stop and the line end into line; the line's length, or 0 when it
+// does not fit in size bytes.
+int missingline(char *line, int size, const char *lead, int leadlen,
+                const char *name, int namelen)
+{
+	if (leadlen + namelen + 3 > size)
+		return 0;
+	memcpy(line, lead, leadlen);
+	memcpy(line + leadlen, name, namelen);
+	memcpy(line + leadlen + namelen, ".\r\n", 3);
+	return leadlen + namelen + 3;
+}
+
+// Adds a missing link's line to the buffered report.
+static void reportmissing(const char *lead, int leadlen, const char *name,
+                          int namelen)
+{
+	int n = missingline(reportbuf + reportlen, reportsize - reportlen, lead,
+	                    leadlen, name, namelen);
+	if (n == 0) {
+		flushreport();
+		n = missingline(reportbuf, reportsize, lead, leadlen, name,
+		                namelen);
+	}
+	reportlen += n;
+}
+
 // Whether the joined path opens for reading; one too long to open is a
 // file not found.
 static int probe(const char *path, int len)
@@ -665,15 +688,10 @@ static bytes16 load16(const char *p)
 	return v;
 }
 
-static void store16(char *p, bytes16 v)
-{
-	memcpy(p, &v, sizeof v);
-}
-
 // Fills equals with one bit per byte of the piece of len bytes at line,
 // set where an equals sign stands.  All linesize bytes are read, sixteen
 // at a time, and what follows the NUL, left over from earlier pieces, is
-// masked off after: cheaper than a loop that stops at the end.
+// masked off after.
 void maskpiece(const char *line, int len, uint64_t *equals)
 {
 	for (int w = 0; w < piecewords; w++) {
@@ -690,85 +708,19 @@ void maskpiece(const char *line, int len, uint64_t *equals)
 	}
 }
 
-// Bit i set where byte i of the sixteen at p may end a plain value: white
-// space and the other control bytes, '>', a double quote, and what
-// cut() must note, ':', '/' and '\\'.
-static unsigned stopbits(const char *p)
-{
-	bytes16 v = load16(p);
-
-	return topbits((bytes16)((v <= ' ') | (v == '>') | (v == '"') |
-	                         (v == ':') | (v == '/') | (v == '\\')));
-}
-
-// The length of the value after the equals sign at line[e] when it is a
-// plain name of less than 64 bytes that ends in white space, '>' or the
-// end of the piece, as most are; 0 when cut() must look.  Reads sixteen
-// bytes at a time up to the piece's end, so line has room for linepad
-// bytes past it.
-int plainvalue(const char *line, int e)
-{
-	const char *p = line + e + 1;
-
-	for (int at = 0; at < 64; at += 16) {
-		unsigned stops = stopbits(p + at);
-		if (stops == 0)
-			continue;
-		int len = at + std::countr_zero(stops);
-		if (len == 0 ||
-		    !(charclass.of[(unsigned char)p[len]] & endsbare))
-			return 0;
-		return len;
-	}
-	return 0;
-}
-
-// cut() for the equals sign at line[e] when a double quote follows it,
-// sixteen bytes at a time: the same value, notes and slashes turned into
-// backslashes.  Reads up to the piece's end, so line has room for linepad
-// bytes past it.
-[[gnu::always_inline]] static inline int quoted(char *line, int e, cutvalue *v)
-{
-	// the character after the opening quote is taken as it is
-	char *p = line + e + 2;
-	int seen = charclass.of[(unsigned char)p[0]];
-
-	if (p[0] == '\0')
-		return 0;
-	for (int at = 1;; at += 16) {
-		bytes16 c = load16(p + at);
-		unsigned bits =
-		        topbits((bytes16)((c == '"') | (c == 0) | (c == ':') |
-		                          (c == '/') | (c == '\\')));
-		for (; bits != 0; bits &= bits - 1) {
-			int i = at + std::countr_zero(bits);
-			int k = charclass.of[(unsigned char)p[i]];
-			if (k & endsquoted) {
-				if (p[i] != '"')
-					return 0;
-				*v = cutvalue{2, i, (seen & colon) != 0,
-				              (seen & separator) != 0};
-				return i;
-			}
-			if (k & slash)
-				p[i] = '\\';
-			seen |= k;
-		}
-	}
-}
-
-// quoted() for callers outside the scanner, which has it inline.
-int quotedvalue(char *line, int e, cutvalue *v)
-{
-	return quoted(line, e, v);
-}
+// Fast twin of cutting an unquoted value and looking it up with findname:
+// recall from the memo.  memo.recallsasfindname in
+// tests/unit/catalogue_test.cpp holds the two equal.
 
 // The memo entry for the text after an equals sign, chosen by its first
 // eight bytes: a value shorter than that has a few bytes after it in
 // the choice too, and is found again only where they recur.
 static memoentry &memoslot(const char *p)
 {
-	return memo[(wordat(p) * 0x9e3779b97f4a7c15ull) >> memoshift];
+	uint64_t w;
+
+	memcpy(&w, p, 8);
+	return memo[(w * 0x9e3779b97f4a7c15ull) >> memoshift];
 }
 
 // Whether the text at p is the value of entry m, which white space or
@@ -782,77 +734,15 @@ static int recalls(const memoentry &m, const char *p)
 	       (charclass.of[(unsigned char)p[m.len]] & endsbare);
 }
 
-// The report line for a link that cannot be found, with the page path,
-// the name, 13 and 10.  A page full of missing links would spend most of
-// its time in printf, so the line is built by hand: missinglead makes
-// the part before the name once per page, missingline the whole line.
-const char missingformat[] = "  In %s, can't find linked file %s.%c%c";
-static constexpr char missingin[] = "  In ";
-static constexpr char missingwords[] = ", can't find linked file ";
-constexpr int missingwordslen = sizeof missingin - 1 + sizeof missingwords - 1;
-static_assert(leadsize > pagepathsize + missingwordslen,
-              "a page path and the words around it fit a lead");
-
-// The part of the missing link's line before the name; its length, or 0
-// when it does not fit in size bytes.
-int missinglead(char *lead, int size, const char *page)
+// Remembers the unquoted value of len bytes at value, with the status of
+// the page it names.
+static void remember(const char *value, int len, uint16_t *status)
 {
-	int pagelen = (int)strlen(page);
-
-	if (pagelen + missingwordslen >= size)
-		return 0;
-	memcpy(lead, missingin, sizeof missingin - 1);
-	memcpy(lead + sizeof missingin - 1, page, pagelen);
-	memcpy(lead + sizeof missingin - 1 + pagelen, missingwords,
-	       sizeof missingwords);
-	return pagelen + missingwordslen;
-}
-
-// Copies len bytes from src to dst in words, the last one overlapping
-// those before: for a line's few dozen bytes a library call costs more
-// than the copy, and GCC makes an inline memcpy of unknown length rep
-// movsq, which is slower still.
-static void copytext(char *dst, const char *src, int len)
-{
-	if (len >= 16) {
-		for (int i = 0; i < len - 16; i += 16)
-			store16(dst + i, load16(src + i));
-		store16(dst + len - 16, load16(src + len - 16));
-	} else if (len >= 8) {
-		uint64_t head = wordat(src), tail = wordat(src + len - 8);
-		memcpy(dst, &head, 8);
-		memcpy(dst + len - 8, &tail, 8);
-	} else {
-		memcpy(dst, src, len);
-	}
-}
-
-// Puts the lead, text of leadlen bytes, then namelen bytes of name, the
-// full stop and the line end into line; the line's length, or 0 when it
-// does not fit in size bytes.
-int missingline(char *line, int size, const char *lead, int leadlen,
-                const char *name, int namelen)
-{
-	if (leadlen + namelen + 3 > size)
-		return 0;
-	copytext(line, lead, leadlen);
-	copytext(line + leadlen, name, namelen);
-	memcpy(line + leadlen + namelen, ".\r\n", 3);
-	return leadlen + namelen + 3;
-}
-
-// Adds a missing link's line to the buffered report.
-static void reportmissing(const char *lead, int leadlen, const char *name,
-                          int namelen)
-{
-	int n = missingline(reportbuf + reportlen, reportsize - reportlen, lead,
-	                    leadlen, name, namelen);
-	if (n == 0) {
-		flushreport();
-		n = missingline(reportbuf, reportsize, lead, leadlen, name,
-		                namelen);
-	}
-	reportlen += n;
+	if (len > memolen)
+		return;
+	memoslot(value) = memoentry{load16(value), status,
+	                            (uint16_t)((1u << len) - 1), (uint8_t)len};
+	memoused = 1;
 }
 
 // Marks the page whose status is given as reached, or reports the value
@@ -862,114 +752,43 @@ static void reach(uint16_t *status, const char *value, int len,
 {
 	if (status == nullptr)
 		reportmissing(lead, leadlen, value, len);
-	else
-		// a store either way: which one is hard to foresee
-		*status = *status == scanned ? scanned : pending;
+	else if (*status != scanned)
+		*status = pending;
 }
 
-// The status of the page at position target, or nullptr for none.
-static uint16_t *statusof(int target)
-{
-	return target < 0 ? nullptr : &flist[target].status;
-}
-
-// The path of a link with a directory part, joined to its page's
-// directory, which is filled in once per page.
-static char joined[joinedsize];
-static int joinedprefixlen;
-
-// Whether the len bytes at value hold a double quote or a slash.  Reads
-// sixteen bytes at a time, so value lies in a piece's buffer.
-static int quoteorslash(const char *value, int len)
-{
-	for (int at = 0; at < len; at += 16) {
-		bytes16 v = load16(value + at);
-		unsigned bits = topbits((bytes16)((v == '"') | (v == '/')));
-		if (len - at < 16)
-			bits &= (1u << (len - at)) - 1;
-		if (bits != 0)
-			return 1;
-	}
-	return 0;
-}
-
-// Joins the value of len bytes at value into joined as expandworkfile
-// would, and returns the length.  The cutter has turned the value's
-// slashes into backslashes already, but for one that opens a quoted
-// value, and double quotes are rare, so most values are copied whole.
-static int joinvalue(const char *value, int len)
-{
-	int n = joinedprefixlen + len;
-
-	if (n < joinedsize && !quoteorslash(value, len)) {
-		memcpy(joined + joinedprefixlen, value, len);
-		joined[n] = '\0';
-		return n;
-	}
-	char ref[refsize];
-	settext(ref, refsize, value, len);
-	return expandworkfile(ref, joined, joinedsize);
-}
-
-// Follows the reference of len bytes at value: marks the page it names,
-// probes a path with a directory part, and reports what it cannot find.
-// Report lines begin with lead.
-static void follow(const char *value, int len, int hasseparator,
-                   const char *lead, int leadlen)
-{
-	if (hasseparator) {
-		// only a path with a directory part is joined
-		int joinedlen = joinvalue(value, len);
-		if (!probe(joined, joinedlen))
-			reportmissing(lead, leadlen, joined, joinedlen);
-		return;
-	}
-	reach(statusof(lookup(value, len)), value, len, lead, leadlen);
-}
-
-// Follows the plain value of len bytes at value and remembers what it
-// names.
-[[gnu::noinline]] static void followplain(const char *value, int len,
-                                          const char *lead, int leadlen)
-{
-	uint16_t *status = statusof(lookup(value, len));
-
-	if (len <= memolen) {
-		memoslot(value) =
-		        memoentry{load16(value), status,
-		                  (uint16_t)((1u << len) - 1), (uint8_t)len};
-		memoused = 1;
-	}
-	reach(status, value, len, lead, leadlen);
-}
-
-// Follows the reference after the equals sign at line[e]: returns how far
-// the search for the next one moves on, or 0 when the rest of the piece
-// is dropped.
+// Follows the reference after the equals sign at line[e]: marks the page
+// a bare name names, probes a path with a directory part, and reports
+// what it cannot find.  Returns how far the search for the next equals
+// sign moves on, or 0 when the rest of the piece is dropped.
 static int followat(char *line, int e, const char *lead, int leadlen)
 {
-	char *value = line + e + 1;
+	char *after = line + e + 1;
 	cutvalue v;
-	int len;
 
-	if (*value == '"') {
-		len = quoted(line, e, &v);
-	} else {
-		const memoentry &m = memoslot(value);
-		if (recalls(m, value)) {
-			len = m.len;
-			reach(m.status, value, len, lead, leadlen);
-			return len;
+	if (*after != '"') {
+		const memoentry &m = memoslot(after);
+		if (recalls(m, after)) {
+			reach(m.status, after, m.len, lead, leadlen);
+			return m.len;
 		}
-		len = plainvalue(line, e);
-		if (len > 0) {
-			followplain(value, len, lead, leadlen);
-			return len;
-		}
-		len = cut(line + e, &v);
 	}
-	if (len > 0 && !v.hascolon)
-		follow(line + e + v.start, len, v.hasseparator, lead, leadlen);
+	int len = cut(line + e, &v);
+	if (len <= 0 || v.hascolon)
+		return len;
+	const char *value = line + e + v.start;
+	if (v.hasseparator) {
+		int n = joinvalue(value, len);
+		if (!probe(joined, n))
+			reportmissing(lead, leadlen, joined, n);
+		return len;
+	}
+	int pos = findname(value, len);
+	uint16_t *status = pos < 0 ? nullptr : &flist[pos].status;
+	// a value that begins right after the equals sign is found again
+	// there by the memo
+	if (v.start == 1)
+		remember(value, len, status);
+	reach(status, value, len, lead, leadlen);
 	return len;
 }
 
@@ -1025,7 +844,7 @@ void plotwalk(const char *name)
 	if (line == nullptr)
 		die();
 	int leadlen = missinglead(lead, leadsize, page);
-	joinedprefixlen = expandworkfile("", joined, joinedsize);
+	joinprefix();
 
 	// a piece of a line without an equals sign holds no reference
 	while (hostfgetswith(line, linesize, file, '=') != nullptr)

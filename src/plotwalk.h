@@ -9,7 +9,7 @@ constexpr int namesize = 256;             // fullname, dirname, rootname, a line
 constexpr int entrynamesize = 128;        // one catalogued name
 constexpr int flistsize = 1024;           // catalogue records
 constexpr int flistmax = 1023;            // names accepted
-constexpr int linesize = 256;             // one read of a page
+constexpr int linesize = 256;             // a piece of a line, as read
 constexpr int linepad = 16;               // room past a piece for word loads
 constexpr int piecewords = linesize / 64; // 64-bit words of a piece's masks
 constexpr int refsize = 256;              // one reference
@@ -61,10 +61,11 @@ struct cutvalue {
 
 int cut(char *text, cutvalue *v);
 void maskpiece(const char *line, int len, uint64_t *equals);
-int plainvalue(const char *line, int e);
-int quotedvalue(char *line, int e, cutvalue *v);
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
+void joinprefix();
+int joinvalue(const char *value, int len);
+const char *joinedpath();
 extern const char missingformat[];
 int missinglead(char *lead, int size, const char *page);
 int missingline(char *line, int size, const char *lead, int leadlen,

@@ -1,0 +1,167 @@
+// The calls of host.h that open directories and files on POSIX.  The
+// program's paths are Windows paths: resolve.cpp finds what Win32 would
+// open for them.  Running out of memory or descriptors is no verdict: it
+// flushes the report and aborts.
+#include "unix.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+constexpr int outsize = 32768;
+
+// Paths given to hostcanopen, and whether they opened (value): pages
+// link to the same few files again and again.
+constexpr int probeslots = 1024;      // twice the probed paths kept
+constexpr int probearenasize = 16384; // their bytes
+static_assert((probeslots & (probeslots - 1)) == 0, "a mask picks the slot");
+static_assert(probearenasize >= 2 * cachekeysize,
+              "the arena holds the longest key");
+static cacheslot probeslot[probeslots];
+static char probearena[probearenasize];
+static textcache probecache = {
+        probeslot, probeslots - 1, probearena, probearenasize, 0, 0};
+
+// An open directory, and the listing its entries go into as they are read
+// (nullptr when it is kept already): the catalogue's one pass lists it.
+struct hostdir {
+	DIR *dir;
+	listing *list;
+	int whole; // read to its end without an error
+};
+
+void checkresources(int err)
+{
+	if (err == EMFILE || err == ENFILE || err == ENOMEM)
+		die();
+}
+
+void *xmalloc(size_t n)
+{
+	void *p = malloc(n);
+
+	if (p == nullptr)
+		die();
+	return p;
+}
+
+hostdir *hostopendir(const char *path)
+{
+	hostentry e;
+
+	if (path[0] == '\0') {
+		errno = ENOTDIR;
+		return nullptr;
+	}
+	resolvepath(path, (int)strlen(path), &e);
+	if (e.found == entrymissing) {
+		errno = ENOENT;
+		return nullptr;
+	}
+	// a dangling link, a loop, or no directory
+	if (e.found == entrybroken || !S_ISDIR(e.st.st_mode)) {
+		errno = ENOTDIR;
+		return nullptr;
+	}
+	DIR *dir = opendir(e.path);
+	if (dir == nullptr) {
+		checkresources(errno);
+		return nullptr;
+	}
+	hostdir *d = (hostdir *)xmalloc(sizeof *d);
+	d->dir = dir;
+	d->list = findlisting(e.path) == nullptr ? newlisting(e.path) : nullptr;
+	d->whole = 0;
+	errno = 0;
+	return d;
+}
+
+const char *hostreaddir(hostdir *d)
+{
+	int saved = errno;
+
+	errno = 0;
+	struct dirent *ent = readdir(d->dir);
+	if (ent == nullptr) {
+		d->whole = errno == 0;
+		errno = saved;
+		return nullptr;
+	}
+	errno = saved;
+	if (d->list != nullptr)
+		listentry(d->list, ent->d_name, ent->d_type);
+	return ent->d_name;
+}
+
+// A listing read to its end is kept; one cut short is not whole.
+void hostclosedir(hostdir *d)
+{
+	if (d->list != nullptr && d->whole &&
+	    findlisting(listingpath(d->list)) == nullptr)
+		keeplisting(d->list);
+	else if (d->list != nullptr)
+		freelisting(d->list);
+	closedir(d->dir);
+	free(d);
+}
+
+// Opens the regular file that resolvepath found; nullptr for anything
+// else.  A FIFO or device must neither block nor be read.
+static hostfile *openentry(hostentry *e)
+{
+	if (e->found != entryfound || e->dirpath || !S_ISREG(e->st.st_mode))
+		return nullptr;
+	int fd = open(e->path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0) {
+		checkresources(errno);
+		return nullptr;
+	}
+	if (fstat(fd, &e->st) != 0 || !S_ISREG(e->st.st_mode)) {
+		close(fd);
+		return nullptr;
+	}
+	hostfile *f = (hostfile *)calloc(1, sizeof *f);
+	if (f == nullptr)
+		die();
+	f->fd = fd;
+	f->left = e->st.st_size;
+	return f;
+}
+
+hostfile *hostfopen(const char *path)
+{
+	hostentry e;
+
+	resolvepath(path, (int)strlen(path), &e);
+	return openentry(&e);
+}
+
+int hostcanopen(const char *path, int len)
+{
+	int found;
+
+	if (cachefind(&probecache, path, len, &found, nullptr, 0))
+		return found;
+	hostentry e;
+	resolvepath(path, len, &e);
+	hostfile *f = openentry(&e);
+	found = f != nullptr;
+	if (f != nullptr && hostfclose(f) != 0)
+		die();
+	cacheadd(&probecache, path, len, found, "");
+	return found;
+}
+
+void hostbufferoutput()
+{
+	static char buf[outsize];
+
+	// a long report goes out in few writes; a terminal keeps its line
+	// buffering
+	if (!isatty(STDOUT_FILENO))
+		setvbuf(stdout, buf, _IOFBF, sizeof buf);
+}

@@ -1,0 +1,86 @@
+// The POSIX host's own interfaces, between its files: the Win32 path
+// rules (paths.cpp), the directory listings and the letter-case match
+// (listings.cpp), resolving a program path to a host entry (resolve.cpp),
+// the text-mode reader (reader.cpp) and the calls of host.h that open
+// (open.cpp).
+#ifndef PLOTWALK_UNIX_H
+#define PLOTWALK_UNIX_H
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "../host.h"
+
+constexpr int hostpathsize = 4096; // a path on the host, NUL included
+
+// paths.cpp: the rules by which Win32 takes a path, as pure functions.
+int normalise(const char *path, char *out, int size, int *dirpath);
+int stripped(const char *name, int len, int last);
+int isdotname(const char *name, int len);
+int lastcomponent(const char *text, int len, int *dirlen);
+int dirpartlen(const char *path, int len);
+int joinpath(char *out, int size, const char *dir, const char *name, int len);
+
+// listings.cpp: a directory's entries, read once a run, with the type
+// that readdir gave each.
+struct listing;
+listing *newlisting(const char *path);
+void listentry(listing *l, const char *name, unsigned char type);
+void keeplisting(listing *l);
+void freelisting(listing *l);
+const char *listingpath(const listing *l);
+listing *findlisting(const char *path);
+listing *listingof(const char *path);
+const char *findentry(const listing *l, const char *name, int len);
+unsigned char entrytype(const char *e);
+
+// cache.cpp: texts and what they stand for, kept while they fit.
+struct cacheslot {
+	unsigned hash;
+	int at; // where the key lies in the arena, + 1; 0 for a free slot
+	int len;
+	int value;
+};
+struct textcache {
+	cacheslot *slots;
+	unsigned mask;
+	char *arena;
+	int size;
+	int used;
+	int count;
+};
+constexpr int cachekeysize = 256; // longest key or text a cache keeps
+int cachefind(const textcache *c, const char *key, int len, int *value,
+              char *text, int size);
+void cacheadd(textcache *c, const char *key, int len, int value,
+              const char *text);
+
+// resolve.cpp: what a program path names on the host.
+constexpr int entrymissing = 0; // nothing of that name
+constexpr int entryfound = 1;
+constexpr int entrybroken = 2; // a link that stat cannot follow
+struct hostentry {
+	int found;      // entrymissing, entryfound or entrybroken
+	int dirpath;    // the path names only a directory
+	struct stat st; // what it names, once found
+	char path[hostpathsize];
+};
+void resolvepath(const char *path, int len, hostentry *e);
+
+// reader.cpp
+struct hostfile {
+	int fd;
+	char *data; // a piece carried over, then a block; on the first read
+	int pos;
+	int len;
+	int col;    // bytes of the current piece that hostfgetswith passed
+	off_t left; // bytes still to read of the size at opening
+	int eof;
+	int streak; // the last piece hostfgetswith found followed its own last
+};
+
+// open.cpp: out of memory or descriptors, no answer can be trusted.
+void checkresources(int err);
+void *xmalloc(size_t n);
+
+#endif
