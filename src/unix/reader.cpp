@@ -121,15 +121,7 @@ static void copypiece(char *buf, hostfile *f, char *start, char *nl)
 {
 	int n = (int)(nl - start) + 1;
 
-	// sixteen bytes at a time, the last overlapping those before: a
-	// library call costs more than copying a short line
-	if (n >= 16) {
-		for (int i = 0; i < n - 16; i += 16)
-			memcpy(buf + i, start + i, 16);
-		memcpy(buf + n - 16, start + n - 16, 16);
-	} else {
-		memcpy(buf, start, n);
-	}
+	memcpy(buf, start, n);
 	if (n >= 2 && buf[n - 2] == '\r')
 		buf[--n - 1] = '\n';
 	buf[n] = '\0';
@@ -152,29 +144,6 @@ static int takepiece(char *buf, int piece, hostfile *f, char *start, char *q)
 	return 1;
 }
 
-// The piece where the last one delivered ended, when its LF lies in the
-// block within piece bytes: copies it when it holds c, else passes over
-// it and ends the streak; 0 when it is not such a piece or was passed
-// over.  In a streak of pieces that hold c this costs two searches of the
-// piece's own bytes.
-static int nextpiece(char *buf, int piece, hostfile *f, int c)
-{
-	char *p = f->data + f->pos, *end = f->data + f->len;
-
-	if (p == end)
-		return 0;
-	char *nl = (char *)memchr(p, '\n', end - p < piece ? end - p : piece);
-	if (nl == nullptr)
-		return 0;
-	if (*p != c && memchr(p, c, nl - p) == nullptr) {
-		f->pos = (int)(nl + 1 - f->data);
-		f->streak = 0;
-		return 0;
-	}
-	copypiece(buf, f, p, nl);
-	return 1;
-}
-
 char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 {
 	int piece = size - 1, n;
@@ -186,21 +155,17 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 				return buf;
 		return nullptr;
 	}
-	// prose holds c in few lines and dense text in one after another
-	if (f->streak && nextpiece(buf, piece, f, c))
-		return buf;
 	for (;;) {
 		if (f->pos == f->len && !refill(f))
 			return nullptr;
 		char *p = f->data + f->pos;
-		// in dense text the next piece begins with c
-		char *q = *p == c ? p : (char *)memchr(p, c, f->len - f->pos);
+		// the pieces before the next c are passed over unread
+		char *q = (char *)memchr(p, c, f->len - f->pos);
 		if (q == nullptr) {
 			passover(f, f->len - f->pos, piece);
 			continue;
 		}
 		char *start = piecestart(f, p, q, piece);
-		f->streak = start == p && f->col == 0;
 		if (takepiece(buf, piece, f, start, q))
 			return buf;
 		f->pos = (int)(start - f->data);

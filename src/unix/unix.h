@@ -76,7 +76,6 @@ struct hostfile {
 	int col;    // bytes of the current piece that hostfgetswith passed
 	off_t left; // bytes still to read of the size at opening
 	int eof;
-	int streak; // the last piece hostfgetswith found followed its own last
 };
 
 // open.cpp: out of memory or descriptors, no answer can be trusted.

@@ -26,6 +26,15 @@ static void checkresources(int e)
 		die();
 }
 
+static void *xmalloc(size_t n)
+{
+	void *p = malloc(n);
+
+	if (p == nullptr)
+		die();
+	return p;
+}
+
 struct hostdir {
 	DIR *dir;
 };
@@ -44,9 +53,7 @@ hostdir *hostopendir(const char *path)
 		checkresources(errno);
 		return nullptr;
 	}
-	d = (hostdir *)malloc(sizeof *d);
-	if (d == nullptr)
-		die();
+	d = (hostdir *)xmalloc(sizeof *d);
 	d->dir = dir;
 	errno = 0;
 	return d;
@@ -82,9 +89,7 @@ hostfile *hostfopen(const char *path)
 		fclose(stream);
 		return nullptr;
 	}
-	f = (hostfile *)malloc(sizeof *f);
-	if (f == nullptr)
-		die();
+	f = (hostfile *)xmalloc(sizeof *f);
 	f->stream = stream;
 	return f;
 }
