@@ -752,8 +752,9 @@ static void reach(uint16_t *status, const char *value, int len,
 {
 	if (status == nullptr)
 		reportmissing(lead, leadlen, value, len);
-	else if (*status != scanned)
-		*status = pending;
+	else
+		// a store either way: which one is hard to foresee
+		*status = *status == scanned ? scanned : pending;
 }
 
 // Follows the reference after the equals sign at line[e]: marks the page

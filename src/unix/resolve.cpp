@@ -42,73 +42,77 @@ static int isexact(const char *match, const char *name, int len)
 	return match != nullptr && memcmp(match, name, len) == 0;
 }
 
-// Looks up the entry of exactly the written name, e->path already joined;
-// 1 when that settles what the name is, 0 when it is missing as written
-// and the case match must look.
-static int aswritten(const char *dir, const char *name, int len, hostentry *e)
+// Stats e->path, the listed entry match or nullptr: found, or broken for
+// a dangling link or a loop.
+static void statmatch(const char *match, hostentry *e)
 {
-	// a kept listing tells without a stat that a name is missing
-	const listing *l = findlisting(dir);
-	const char *match = l ? findentry(l, name, len) : nullptr;
-	if (l != nullptr && !isexact(match, name, len))
-		return 0;
-	if (statentry(e->path, match, &e->st) == 0) {
-		e->found = entryfound;
-		return 1;
-	}
-	if (errno != ENOENT) {
-		e->found = errno == ELOOP ? entrybroken : entrymissing;
-		return 1;
-	}
-	// a dangling link of that name stays itself
-	if (isexact(findentry(listingof(dir), name, len), name, len)) {
-		e->found = entrybroken;
-		return 1;
-	}
-	return 0;
-}
-
-// Looks up the entry that the component names with its trailing dots and
-// blanks stripped and letter case ignored.
-static void casematch(const char *dir, const char *name, int len, int last,
-                      hostentry *e)
-{
-	int slen = stripped(name, len, last);
-
-	e->found = entrymissing;
-	if (slen == 0) {
-		// nothing but dots and blanks: the directory itself
-		e->dirpath = 1;
-		if ((int)strlen(dir) >= hostpathsize)
-			return;
-		strcpy(e->path, dir);
-		if (stat(e->path, &e->st) == 0)
-			e->found = entryfound;
-		return;
-	}
-	// an inner "..." is ".." now, a name and no step up
-	if (isdotname(name, slen))
-		return;
-	const char *match = findentry(listingof(dir), name, slen);
-	if (match == nullptr ||
-	    !joinpath(e->path, hostpathsize, dir, match, (int)strlen(match)))
-		return;
 	if (statentry(e->path, match, &e->st) == 0)
 		e->found = entryfound;
-	else if (errno == ELOOP || errno == ENOENT)
+	else if (errno == ENOENT || errno == ELOOP)
 		e->found = entrybroken;
+}
+
+// A component of nothing but dots and blanks: the directory dir itself,
+// as a path that ends in a separator names it.
+static void thedirectory(const char *dir, hostentry *e)
+{
+	e->dirpath = 1;
+	if ((int)strlen(dir) >= hostpathsize)
+		return;
+	strcpy(e->path, dir);
+	if (stat(e->path, &e->st) == 0)
+		e->found = entryfound;
+}
+
+// Looks up a component in a listed directory: the entry of the name as
+// written, else of the name stripped as paths.cpp says with letter case
+// ignored.  e->path holds dir and the name as written.
+static void matchlisted(const char *dir, const listing *l, const char *name,
+                        int len, int last, hostentry *e)
+{
+	const char *match = findentry(l, name, len);
+
+	if (!isexact(match, name, len)) {
+		int slen = stripped(name, len, last);
+		if (slen == 0) {
+			thedirectory(dir, e);
+			return;
+		}
+		// an inner "..." is ".." now, a name and no step up
+		if (isdotname(name, slen))
+			return;
+		if (slen != len)
+			match = findentry(l, name, slen);
+		if (match == nullptr || !joinpath(e->path, hostpathsize, dir,
+		                                  match, (int)strlen(match)))
+			return;
+	}
+	statmatch(match, e);
 }
 
 // Looks up the entry of the host directory dir that a component of len
-// bytes names, last or inner.
+// bytes names, last or inner.  A directory not listed yet is first asked
+// with a stat of the name as written, and listed only when that misses.
 static void pickentry(const char *dir, const char *name, int len, int last,
                       hostentry *e)
 {
 	e->found = entrymissing;
 	if (!joinpath(e->path, hostpathsize, dir, name, len))
 		return;
-	if (!aswritten(dir, name, len, e))
-		casematch(dir, name, len, last, e);
+	const listing *l = findlisting(dir);
+	if (l == nullptr) {
+		if (stat(e->path, &e->st) == 0) {
+			e->found = entryfound;
+			return;
+		}
+		if (errno != ENOENT) {
+			if (errno == ELOOP)
+				e->found = entrybroken;
+			return;
+		}
+		l = listingof(dir);
+	}
+	matchlisted(dir, l, name, len, last, e);
 }
 
 // The host directory of normalised text that is the base of others: the
