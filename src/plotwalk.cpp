@@ -85,11 +85,6 @@ static_assert(reportsize >= leadsize + joinedsize + 3,
 static char reportbuf[reportsize];
 static int reportlen;
 
-// The path of a link with a directory part, joined to its page's
-// directory, which is put in place once per page.
-static char joined[joinedsize];
-static int joinedprefixlen;
-
 static const char *const helpkeys[] = {"h", "help", "-h", "-help", "?", "-?"};
 
 static const char *const helptext[] = {
@@ -536,6 +531,100 @@ int getworkfile(char *ref, int size, char *text)
 	return n;
 }
 
+// Fast twins of cut() for the scanner, sixteen bytes at a time:
+// plainvalue for an unquoted value, quotedvalue for a quoted one.
+// plainvalue.agreeswithcut in tests/unit/reference_test.cpp holds the
+// three equal.
+
+// Bit i set where byte i of v has its top bit set; one instruction where
+// the processor has it.
+static unsigned topbits(bytes16 v)
+{
+#if defined(__SSE2__)
+	return (unsigned)_mm_movemask_epi8((__m128i)v);
+#else
+	unsigned bits = 0;
+	for (int i = 0; i < 16; i++)
+		bits |= (unsigned)(v[i] >> 7) << i;
+	return bits;
+#endif
+}
+
+static bytes16 load16(const char *p)
+{
+	bytes16 v;
+
+	memcpy(&v, p, sizeof v);
+	return v;
+}
+
+// Bit i set where byte i of the sixteen at p may end an unquoted value: white
+// space and the other control bytes, '>', a double quote, and what
+// cut() must note, ':', '/' and '\\'.
+static unsigned stopbits(const char *p)
+{
+	bytes16 v = load16(p);
+
+	return topbits((bytes16)((v <= ' ') | (v == '>') | (v == '"') |
+	                         (v == ':') | (v == '/') | (v == '\\')));
+}
+
+// The length of the value after the equals sign at line[e] when it is a
+// unquoted name of less than 64 bytes that ends in white space, '>' or the
+// end of the piece, as most are; 0 when cut() must look.  Reads sixteen
+// bytes at a time up to the piece's end, so line has room for linepad
+// bytes past it.
+int plainvalue(const char *line, int e)
+{
+	const char *p = line + e + 1;
+
+	for (int at = 0; at < 64; at += 16) {
+		unsigned stops = stopbits(p + at);
+		if (stops == 0)
+			continue;
+		int len = at + std::countr_zero(stops);
+		if (len == 0 ||
+		    !(charclass.of[(unsigned char)p[len]] & endsbare))
+			return 0;
+		return len;
+	}
+	return 0;
+}
+
+// cut() for the equals sign at line[e] when a double quote follows it,
+// sixteen bytes at a time: the same value, notes and slashes turned into
+// backslashes.  Reads up to the piece's end, so line has room for linepad
+// bytes past it.
+int quotedvalue(char *line, int e, cutvalue *v)
+{
+	// the character after the opening quote is taken as it is
+	char *p = line + e + 2;
+	int seen = charclass.of[(unsigned char)p[0]];
+
+	if (p[0] == '\0')
+		return 0;
+	for (int at = 1;; at += 16) {
+		bytes16 c = load16(p + at);
+		unsigned bits =
+		        topbits((bytes16)((c == '"') | (c == 0) | (c == ':') |
+		                          (c == '/') | (c == '\\')));
+		for (; bits != 0; bits &= bits - 1) {
+			int i = at + std::countr_zero(bits);
+			int k = charclass.of[(unsigned char)p[i]];
+			if (k & endsquoted) {
+				if (p[i] != '"')
+					return 0;
+				*v = cutvalue{2, i, (seen & colon) != 0,
+				              (seen & separator) != 0};
+				return i;
+			}
+			if (k & slash)
+				p[i] = '\\';
+			seen |= k;
+		}
+	}
+}
+
 // Appends src to the n bytes of path, slashes turned into backslashes and
 // double quotes left out, as far as size allows; the new length.  Runs
 // between those two characters go by memcpy rather than a byte at a time.
@@ -566,42 +655,6 @@ int expandworkfile(const char *ref, char *path, int size)
 
 	n = appendjoined(path, n, size, "\\");
 	return appendjoined(path, n, size, ref);
-}
-
-// Fast twin of expandworkfile for the scanner: joinvalue, with the page's
-// directory put in place once per page.  joinvalue.sameasexpandworkfile
-// in tests/unit/reference_test.cpp holds the two equal.
-
-// Puts dirname and the joining backslash in front of joined, as
-// expandworkfile would; done once per page.
-void joinprefix()
-{
-	joinedprefixlen = expandworkfile("", joined, joinedsize);
-}
-
-// Joins the value of len bytes at value into joined, after the prefix,
-// as expandworkfile would, and returns the length.  The cutter has turned
-// the value's slashes into backslashes already, but for one that opens a
-// quoted value, and double quotes are rare, so most values are copied
-// whole.
-int joinvalue(const char *value, int len)
-{
-	int n = joinedprefixlen + len;
-
-	if (n < joinedsize && memchr(value, '"', len) == nullptr &&
-	    memchr(value, '/', len) == nullptr) {
-		memcpy(joined + joinedprefixlen, value, len);
-		joined[n] = '\0';
-		return n;
-	}
-	char ref[refsize];
-	settext(ref, refsize, value, len);
-	return expandworkfile(ref, joined, joinedsize);
-}
-
-const char *joinedpath()
-{
-	return joined;
 }
 
 // Fast twin of printf(missingformat, ...) for the report of a link that
@@ -666,27 +719,9 @@ static int probe(const char *path, int len)
 	return len <= maxpathlen && hostcanopen(path, len);
 }
 
-// Bit i set where byte i of v has its top bit set; one instruction where
-// the processor has it.
-static unsigned topbits(bytes16 v)
-{
-#if defined(__SSE2__)
-	return (unsigned)_mm_movemask_epi8((__m128i)v);
-#else
-	unsigned bits = 0;
-	for (int i = 0; i < 16; i++)
-		bits |= (unsigned)(v[i] >> 7) << i;
-	return bits;
-#endif
-}
-
-static bytes16 load16(const char *p)
-{
-	bytes16 v;
-
-	memcpy(&v, p, sizeof v);
-	return v;
-}
+// Fast twin of the search for the next equals sign with strchr:
+// maskpiece finds them all in one pass over the piece.
+// plainvalue.agreeswithcut holds it to the bytes of the piece.
 
 // Fills equals with one bit per byte of the piece of len bytes at line,
 // set where an equals sign stands.  All linesize bytes are read, sixteen
@@ -757,6 +792,32 @@ static void reach(uint16_t *status, const char *value, int len,
 		*status = *status == scanned ? scanned : pending;
 }
 
+// Follows a value with a directory part, of len bytes at value: probes
+// the path it joins.
+static void followpath(const char *value, int len, const char *lead,
+                       int leadlen)
+{
+	char ref[refsize], joined[joinedsize];
+
+	settext(ref, refsize, value, len);
+	int n = expandworkfile(ref, joined, joinedsize);
+	if (!probe(joined, n))
+		reportmissing(lead, leadlen, joined, n);
+}
+
+// Follows a bare name of len bytes at value: marks the page it names, and
+// remembers it in the memo when it stands right after the equals sign.
+static void followname(const char *value, int len, int remembered,
+                       const char *lead, int leadlen)
+{
+	int pos = findname(value, len);
+	uint16_t *status = pos < 0 ? nullptr : &flist[pos].status;
+
+	if (remembered)
+		remember(value, len, status);
+	reach(status, value, len, lead, leadlen);
+}
+
 // Follows the reference after the equals sign at line[e]: marks the page
 // a bare name names, probes a path with a directory part, and reports
 // what it cannot find.  Returns how far the search for the next equals
@@ -765,31 +826,30 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 {
 	char *after = line + e + 1;
 	cutvalue v;
+	int len;
 
-	if (*after != '"') {
+	if (*after == '"') {
+		len = quotedvalue(line, e, &v);
+	} else {
 		const memoentry &m = memoslot(after);
 		if (recalls(m, after)) {
 			reach(m.status, after, m.len, lead, leadlen);
 			return m.len;
 		}
+		len = plainvalue(line, e);
+		if (len > 0) {
+			followname(after, len, 1, lead, leadlen);
+			return len;
+		}
+		len = cut(line + e, &v);
 	}
-	int len = cut(line + e, &v);
 	if (len <= 0 || v.hascolon)
 		return len;
-	const char *value = line + e + v.start;
-	if (v.hasseparator) {
-		int n = joinvalue(value, len);
-		if (!probe(joined, n))
-			reportmissing(lead, leadlen, joined, n);
-		return len;
-	}
-	int pos = findname(value, len);
-	uint16_t *status = pos < 0 ? nullptr : &flist[pos].status;
-	// a value that begins right after the equals sign is found again
-	// there by the memo
-	if (v.start == 1)
-		remember(value, len, status);
-	reach(status, value, len, lead, leadlen);
+	if (v.hasseparator)
+		followpath(line + e + v.start, len, lead, leadlen);
+	else
+		followname(line + e + v.start, len, v.start == 1, lead,
+		           leadlen);
 	return len;
 }
 
@@ -845,7 +905,6 @@ void plotwalk(const char *name)
 	if (line == nullptr)
 		die();
 	int leadlen = missinglead(lead, leadsize, page);
-	joinprefix();
 
 	// a piece of a line without an equals sign holds no reference
 	while (hostfgetswith(line, linesize, file, '=') != nullptr)

@@ -60,12 +60,11 @@ struct cutvalue {
 };
 
 int cut(char *text, cutvalue *v);
+int plainvalue(const char *line, int e);
+int quotedvalue(char *line, int e, cutvalue *v);
 void maskpiece(const char *line, int len, uint64_t *equals);
 int getworkfile(char *ref, int size, char *text);
 int expandworkfile(const char *ref, char *path, int size);
-void joinprefix();
-int joinvalue(const char *value, int len);
-const char *joinedpath();
 extern const char missingformat[];
 int missinglead(char *lead, int size, const char *page);
 int missingline(char *line, int size, const char *lead, int leadlen,

@@ -1,6 +1,6 @@
 // Directory listings and the letter-case match.  A directory whose
-// entries the case match needs is read once a run and kept, and so is
-// the one the catalogue lists: a tree under verification stands still.
+// entries the case match needs is read once a run and kept: a tree under
+// verification stands still.
 // Each entry keeps the type readdir gave it, so that a listed regular
 // file needs no stat before it is opened.
 #include "unix.h"
@@ -32,7 +32,7 @@ static unsigned listingsmask;
 static unsigned listingcount;
 
 // An empty listing of the host directory path, to be filled by listentry.
-listing *newlisting(const char *path)
+static listing *newlisting(const char *path)
 {
 	listing *l = (listing *)xmalloc(sizeof *l);
 
@@ -48,7 +48,7 @@ listing *newlisting(const char *path)
 }
 
 // Adds an entry and its d_type to a listing being filled.
-void listentry(listing *l, const char *name, unsigned char type)
+static void listentry(listing *l, const char *name, unsigned char type)
 {
 	size_t n = strlen(name) + 1;
 
@@ -62,19 +62,6 @@ void listentry(listing *l, const char *name, unsigned char type)
 	memcpy(l->names + l->used + 1, name, n);
 	l->used += 1 + n;
 	l->count++;
-}
-
-void freelisting(listing *l)
-{
-	free(l->path);
-	free(l->names);
-	free(l->slots);
-	free(l);
-}
-
-const char *listingpath(const listing *l)
-{
-	return l->path;
 }
 
 // Builds the table of a filled listing.
@@ -120,13 +107,6 @@ static void addlisting(listing *l)
 	listingcount++;
 }
 
-// Keeps a filled listing for the run.
-void keeplisting(listing *l)
-{
-	endlisting(l);
-	addlisting(l);
-}
-
 // The kept listing of the host directory path, else nullptr.
 listing *findlisting(const char *path)
 {
@@ -155,7 +135,8 @@ listing *listingof(const char *path)
 		listentry(l, ent->d_name, ent->d_type);
 	if (dir != nullptr)
 		closedir(dir);
-	keeplisting(l);
+	endlisting(l);
+	addlisting(l);
 	return l;
 }
 

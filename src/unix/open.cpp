@@ -14,8 +14,9 @@
 
 constexpr int outsize = 32768;
 
-// Paths given to hostcanopen, and whether they opened (value): pages
-// link to the same few files again and again.
+// Regular files that hostcanopen found, by host path, and whether they
+// opened (value): pages link to the same few files again and again, and
+// each is opened once a run.
 constexpr int probeslots = 1024;      // twice the probed paths kept
 constexpr int probearenasize = 16384; // their bytes
 static_assert((probeslots & (probeslots - 1)) == 0, "a mask picks the slot");
@@ -26,12 +27,8 @@ static char probearena[probearenasize];
 static textcache probecache = {
         probeslot, probeslots - 1, probearena, probearenasize, 0, 0};
 
-// An open directory, and the listing its entries go into as they are read
-// (nullptr when it is kept already): the catalogue's one pass lists it.
 struct hostdir {
 	DIR *dir;
-	listing *list;
-	int whole; // read to its end without an error
 };
 
 void checkresources(int err)
@@ -74,37 +71,19 @@ hostdir *hostopendir(const char *path)
 	}
 	hostdir *d = (hostdir *)xmalloc(sizeof *d);
 	d->dir = dir;
-	d->list = findlisting(e.path) == nullptr ? newlisting(e.path) : nullptr;
-	d->whole = 0;
 	errno = 0;
 	return d;
 }
 
 const char *hostreaddir(hostdir *d)
 {
-	int saved = errno;
-
-	errno = 0;
 	struct dirent *ent = readdir(d->dir);
-	if (ent == nullptr) {
-		d->whole = errno == 0;
-		errno = saved;
-		return nullptr;
-	}
-	errno = saved;
-	if (d->list != nullptr)
-		listentry(d->list, ent->d_name, ent->d_type);
-	return ent->d_name;
+
+	return ent != nullptr ? ent->d_name : nullptr;
 }
 
-// A listing read to its end is kept; one cut short is not whole.
 void hostclosedir(hostdir *d)
 {
-	if (d->list != nullptr && d->whole &&
-	    findlisting(listingpath(d->list)) == nullptr)
-		keeplisting(d->list);
-	else if (d->list != nullptr)
-		freelisting(d->list);
 	closedir(d->dir);
 	free(d);
 }
@@ -142,18 +121,21 @@ hostfile *hostfopen(const char *path)
 
 int hostcanopen(const char *path, int len)
 {
-	int found;
-
-	if (cachefind(&probecache, path, len, &found, nullptr, 0))
-		return found;
 	hostentry e;
+	int opened;
+
 	resolvepath(path, len, &e);
+	if (e.found != entryfound || e.dirpath || !S_ISREG(e.st.st_mode))
+		return 0;
+	if (cachefind(&probecache, e.path, (int)strlen(e.path), &opened,
+	              nullptr, 0))
+		return opened;
 	hostfile *f = openentry(&e);
-	found = f != nullptr;
+	opened = f != nullptr;
 	if (f != nullptr && hostfclose(f) != 0)
 		die();
-	cacheadd(&probecache, path, len, found, "");
-	return found;
+	cacheadd(&probecache, e.path, (int)strlen(e.path), opened, "");
+	return opened;
 }
 
 void hostbufferoutput()

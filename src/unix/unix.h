@@ -24,11 +24,6 @@ int joinpath(char *out, int size, const char *dir, const char *name, int len);
 // listings.cpp: a directory's entries, read once a run, with the type
 // that readdir gave each.
 struct listing;
-listing *newlisting(const char *path);
-void listentry(listing *l, const char *name, unsigned char type);
-void keeplisting(listing *l);
-void freelisting(listing *l);
-const char *listingpath(const listing *l);
 listing *findlisting(const char *path);
 listing *listingof(const char *path);
 const char *findentry(const listing *l, const char *name, int len);

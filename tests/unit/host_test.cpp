@@ -387,9 +387,9 @@ TEST_F(host, opensonlyregularfiles)
 		EXPECT_EQ(hostfclose(f), 0) << c.path;
 	}
 
-	// a directory listed through hostreaddir answers from that listing: one
-	// cut short is not kept, and no entry it shows as other than a regular
-	// file is opened unchecked
+	// a directory listed part way through hostreaddir, then through the
+	// probes: no entry listed as other than a regular file is opened
+	// unchecked
 	hostdir *d = hostopendir(at("listed").c_str());
 	ASSERT_NE(d, nullptr);
 	EXPECT_NE(hostreaddir(d), nullptr);
