@@ -19,6 +19,12 @@
 //                    none of the pictures in it)
 //   one-page         a single prose page
 //   big-page         a single prose page of 50 MB
+//   modern           1023 pages of about 30 KB written as HTML is today:
+//                    quoted attributes, class= and id= on most elements,
+//                    links with #fragment, pictures in img/ (a few
+//                    missing), inline style= and script blocks holding
+//                    =, some long lines; plain links hold the tree
+//                    together
 //
 // The directory is created (it must not exist).  The names of the pages
 // the program will scan are printed, one a line, relative to it.  The
@@ -362,6 +368,313 @@ static void folder(const std::string &dir, int npages, int cased)
 	}
 }
 
+static std::string modernname(int i)
+{
+	char buf[64];
+
+	snprintf(buf, sizeof buf, "%04d-%s.html", i, titles[i % ntitles]);
+	return buf;
+}
+
+static const char *const classes[] = {
+        "para",   "lead",      "note",    "aside-text", "quote",
+        "dialog", "whisper",   "em-soft", "highlight",  "muted",
+        "small",  "text-wide", "inset",   "drop-cap",   "story-text",
+};
+constexpr int nclasses = sizeof classes / sizeof classes[0];
+
+// img/ holds pic0.jpg to pic39.jpg; higher numbers are missing.
+constexpr int modernpictures = 40;
+
+// Words, now and then an inline element: a link to a page with or
+// without a #fragment, a styled span, an external link, a picture.
+static void modernprose(std::string &out, int len,
+                        const std::vector<int> &targets, int self)
+{
+	char buf[512];
+	int total = 0;
+
+	while (total < len) {
+		std::string w;
+		int kind = pick(40);
+		if (kind == 0) {
+			std::string name =
+			        modernname(targets[pick(targets.size())]);
+			if (pick(3) != 0)
+				snprintf(buf, sizeof buf,
+				         "<a class=\"story-link\" "
+				         "href=\"%s#s%d\">"
+				         "%s %s</a>",
+				         name.c_str(), 1 + pick(6),
+				         words[pick(nwords)],
+				         words[pick(nwords)]);
+			else
+				snprintf(buf, sizeof buf,
+				         "<a href=\"%s\">%s</a>", name.c_str(),
+				         words[pick(nwords)]);
+			w = buf;
+		} else if (kind == 1) {
+			snprintf(buf, sizeof buf,
+			         "<span class=\"%s\" style=\"color: #%06x; "
+			         "font-style: italic\">%s %s</span>",
+			         classes[pick(nclasses)], pick(0x1000000),
+			         words[pick(nwords)], words[pick(nwords)]);
+			w = buf;
+		} else if (kind == 2 && pick(4) == 0) {
+			snprintf(buf, sizeof buf,
+			         "<a href=\"https://www.example.org/notes/%d?"
+			         "ref=story&amp;page=%d\" rel=\"noopener\" "
+			         "target=\"_blank\">%s</a>",
+			         pick(500), self, words[pick(nwords)]);
+			w = buf;
+		} else if (kind == 3 && pick(2) == 0) {
+			// now and then the book's own missing page
+			if (pick(60) == 0)
+				snprintf(buf, sizeof buf,
+				         "<a href=\"%04d-draft.html\">%s</a>",
+				         self, words[pick(nwords)]);
+			else
+				snprintf(buf, sizeof buf,
+				         "<em class=\"em-soft\">%s</em>",
+				         words[pick(nwords)]);
+			w = buf;
+		} else {
+			w = words[pick(nwords)];
+			if (pick(12) == 0)
+				w += pick(2) ? "." : ",";
+		}
+		out += w;
+		out += ' ';
+		total += (int)w.size() + 1;
+	}
+}
+
+// A paragraph: on one long line, as most editors write them, or wrapped
+// and indented.
+static void modernparagraph(std::string &out, const std::vector<int> &targets,
+                            int self, int n)
+{
+	char buf[256];
+	std::string text;
+
+	modernprose(text, 300 + pick(900), targets, self);
+	if (pick(6) == 0)
+		snprintf(buf, sizeof buf,
+		         "      <p class=\"%s\" id=\"p%d\" style=\"margin-top: "
+		         "%.1fem\">",
+		         classes[pick(nclasses)], n, 0.5 * (1 + pick(4)));
+	else if (pick(3) != 0)
+		snprintf(buf, sizeof buf, "      <p class=\"%s\" id=\"p%d\">",
+		         classes[pick(nclasses)], n);
+	else
+		snprintf(buf, sizeof buf, "      <p>");
+	out += buf;
+	if (pick(2) == 0) {
+		out += text;
+	} else {
+		size_t at = 0;
+		while (at < text.size()) {
+			size_t end = at + 90 < text.size()
+			                     ? text.rfind(' ', at + 90)
+			                     : text.size();
+			if (end == std::string::npos || end <= at)
+				end = text.size();
+			out += "\n        ";
+			out += text.substr(at, end - at);
+			at = end + 1;
+		}
+		out += "\n      ";
+	}
+	out += "</p>\n";
+}
+
+static void modernfigure(std::string &out, int self)
+{
+	char buf[512];
+	int missing = pick(25) == 0;
+
+	snprintf(buf, sizeof buf,
+	         "      <figure class=\"figure figure-%s\" id=\"fig%d\">\n"
+	         "        <img class=\"figure-img\" src=\"img/pic%d.jpg\" "
+	         "alt=\"%s %s\" width=\"%d\" height=\"%d\" loading=\"lazy\" "
+	         "decoding=\"async\">\n"
+	         "        <figcaption class=\"caption\">%s %s %s</figcaption>\n"
+	         "      </figure>\n",
+	         pick(2) ? "wide" : "inline", self,
+	         missing ? modernpictures + pick(10) : pick(modernpictures),
+	         words[pick(nwords)], words[pick(nwords)], 320 + 32 * pick(20),
+	         200 + 20 * pick(20), words[pick(nwords)], words[pick(nwords)],
+	         words[pick(nwords)]);
+	out += buf;
+}
+
+// An inline script as a page of today carries: assignments, compares,
+// one long minified line now and then.
+static void modernscript(std::string &out, int self)
+{
+	char buf[1024];
+
+	snprintf(buf, sizeof buf,
+	         "    <script>\n"
+	         "      var page = %d;\n"
+	         "      var seen = JSON.parse(localStorage.getItem(\"seen\") "
+	         "|| \"[]\");\n"
+	         "      if (seen.indexOf(page) == -1) { seen.push(page); }\n"
+	         "      localStorage.setItem(\"seen\", JSON.stringify(seen));\n"
+	         "      document.querySelectorAll(\".choice a\").forEach("
+	         "function (a) {\n"
+	         "        var n = parseInt(a.dataset.page, 10);\n"
+	         "        if (seen.indexOf(n) !== -1 && n != page) "
+	         "a.classList.add(\"visited\");\n"
+	         "      });\n"
+	         "    </script>\n",
+	         self);
+	out += buf;
+	if (pick(2) == 0) {
+		out += "    <script>";
+		for (int i = 0; i < 12; i++) {
+			snprintf(buf, sizeof buf,
+			         "function f%d(e){var "
+			         "t=e.target,n=t.closest(\".%s\")"
+			         ";if(n===null)return;n.hidden=!n.hidden;for("
+			         "var "
+			         "i=0;i<%d;i+=1){n.style.opacity=i/%d}}",
+			         i, classes[pick(nclasses)], 4 + pick(8), 12);
+			out += buf;
+		}
+		out += "</script>\n";
+	}
+}
+
+// A page of today linking to the given children with plain links, which
+// hold the tree together, and to others with and without a #fragment.
+static std::string modernpage(int self, const std::vector<int> &children,
+                              const std::vector<int> &others, size_t size)
+{
+	std::string out;
+	char buf[1024];
+	const char *title = titles[self % ntitles];
+
+	snprintf(buf, sizeof buf,
+	         "<!DOCTYPE html>\n"
+	         "<html lang=\"en\">\n"
+	         "  <head>\n"
+	         "    <meta charset=\"utf-8\">\n"
+	         "    <meta name=\"viewport\" content=\"width=device-width, "
+	         "initial-scale=1\">\n"
+	         "    <title>The %s, part %d</title>\n"
+	         "    <meta name=\"description\" content=\"Part %d of the "
+	         "story: the %s.\">\n"
+	         "    <link rel=\"stylesheet\" href=\"css/site.css\">\n"
+	         "    <link rel=\"icon\" type=\"image/png\" "
+	         "href=\"img/icon.png\">\n"
+	         "    <script src=\"js/story.js\" defer></script>\n"
+	         "    <style>\n"
+	         "      .chapter { max-width: 42em; margin: 0 auto; }\n"
+	         "      .choice a[href$=\".html\"] { font-weight: bold; }\n"
+	         "      a[target=\"_blank\"]::after { content: \" *\"; }\n"
+	         "    </style>\n",
+	         title, self, self, title);
+	out += buf;
+	modernscript(out, self);
+	snprintf(buf, sizeof buf,
+	         "  </head>\n"
+	         "  <body class=\"page page-%s\" id=\"top\" data-page=\"%d\">\n"
+	         "    <header class=\"site-header\" id=\"header\">\n"
+	         "      <nav class=\"site-nav\" id=\"nav\" "
+	         "aria-label=\"Chapters\">\n"
+	         "        <a class=\"nav-link nav-home\" href=\"%s\">Home</a>\n"
+	         "        <a class=\"nav-link\" href=\"%s#top\">Start</a>\n"
+	         "        <a class=\"nav-link\" href=\"#choices\">Choices</a>\n"
+	         "      </nav>\n"
+	         "    </header>\n"
+	         "    <main class=\"chapter\" id=\"chapter-%d\">\n"
+	         "      <h1 class=\"chapter-title\" id=\"title\">The %s</h1>\n",
+	         title, self, modernname(0).c_str(), modernname(0).c_str(),
+	         self, title);
+	out += buf;
+
+	int n = 0, section = 0;
+	while (out.size() < size - 1500) {
+		if (n % 6 == 0) {
+			if (section > 0)
+				out += "      </section>\n";
+			section++;
+			snprintf(buf, sizeof buf,
+			         "      <section class=\"scene\" id=\"s%d\">\n"
+			         "      <h2 class=\"scene-title\">%s %s</h2>\n",
+			         section, words[pick(nwords)],
+			         words[pick(nwords)]);
+			out += buf;
+		}
+		if (pick(8) == 0)
+			modernfigure(out, self);
+		modernparagraph(out, others, self, n++);
+	}
+	if (section > 0)
+		out += "      </section>\n";
+	out += "    </main>\n"
+	       "    <aside class=\"choices\" id=\"choices\">\n"
+	       "      <h2 class=\"choices-title\">Where now?</h2>\n"
+	       "      <ul class=\"choice-list\">\n";
+	for (int c : children) {
+		snprintf(buf, sizeof buf,
+		         "        <li class=\"choice\"><a href=\"%s\" "
+		         "data-page=\"%d\">%s %s</a></li>\n",
+		         modernname(c).c_str(), c, words[pick(nwords)],
+		         words[pick(nwords)]);
+		out += buf;
+	}
+	snprintf(buf, sizeof buf,
+	         "      </ul>\n"
+	         "    </aside>\n"
+	         "    <footer class=\"site-footer\" id=\"footer\">\n"
+	         "      <p class=\"small\">Written in the open. <a "
+	         "href=\"https://www.example.org/license\" rel=\"license\">"
+	         "Some rights reserved</a>.</p>\n"
+	         "    </footer>\n"
+	         "    <script type=\"application/ld+json\">{\"@context\":"
+	         "\"https://schema.org\",\"@type\":\"Chapter\",\"name\":\"The "
+	         "%s\",\"position\":%d,\"isPartOf\":{\"@type\":\"Book\","
+	         "\"name\":\"The long road\",\"url\":\"https://www.example.org/"
+	         "story/?part=%d&amp;view=full\"}}</script>\n"
+	         "  </body>\n"
+	         "</html>\n",
+	         title, self, self);
+	out += buf;
+	return out;
+}
+
+static void modern(const std::string &dir, int npages, size_t size)
+{
+	std::vector<std::vector<int>> children(npages);
+
+	makedir(dir);
+	makedir(dir + "/img");
+	makedir(dir + "/css");
+	makedir(dir + "/js");
+	for (int i = 0; i < modernpictures; i++) {
+		char name[32];
+		snprintf(name, sizeof name, "pic%d.jpg", i);
+		writepage(dir + "/img", name, "JFIF");
+	}
+	writepage(dir + "/img", "icon.png", "PNG");
+	writepage(dir + "/css", "site.css", "body { margin: 0; }\n");
+	writepage(dir + "/js", "story.js", "var story = 1;\n");
+
+	// every page hangs below an earlier one, so all are in the tree
+	for (int i = 1; i < npages; i++)
+		children[pick(i)].push_back(i);
+	for (int i = 0; i < npages; i++) {
+		std::vector<int> others = {0};
+		for (int k = 0; k < 4; k++)
+			others.push_back(pick(npages));
+		writepage(dir, modernname(i),
+		          modernpage(i, children[i], others, size));
+		printf("%s\n", modernname(i).c_str());
+	}
+}
+
 int main(int argc, char **argv)
 {
 	if (argc < 3 || argc > 4) {
@@ -377,6 +690,8 @@ int main(int argc, char **argv)
 		realistic(dir, 1, 30000);
 	else if (kind == "big-page")
 		realistic(dir, 1, 50000000);
+	else if (kind == "modern")
+		modern(dir, 1023, 30000);
 	else if (kind == "dense")
 		dense(dir, 1023, 100, 2000000, 0);
 	else if (kind == "dense-missing")
