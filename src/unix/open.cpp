@@ -14,9 +14,10 @@
 
 constexpr int outsize = 32768;
 
-// Regular files that hostcanopen found, by host path, and whether they
+// Paths given to hostcanopen that name a regular file, and whether it
 // opened (value): pages link to the same few files again and again, and
-// each is opened once a run.
+// each is opened once a run.  What names no regular file is answered
+// again from the directory cache and the listings.
 constexpr int probeslots = 1024;      // twice the probed paths kept
 constexpr int probearenasize = 16384; // their bytes
 static_assert((probeslots & (probeslots - 1)) == 0, "a mask picks the slot");
@@ -124,17 +125,16 @@ int hostcanopen(const char *path, int len)
 	hostentry e;
 	int opened;
 
+	if (cachefind(&probecache, path, len, &opened, nullptr, 0))
+		return opened;
 	resolvepath(path, len, &e);
 	if (e.found != entryfound || e.dirpath || !S_ISREG(e.st.st_mode))
 		return 0;
-	if (cachefind(&probecache, e.path, (int)strlen(e.path), &opened,
-	              nullptr, 0))
-		return opened;
 	hostfile *f = openentry(&e);
 	opened = f != nullptr;
 	if (f != nullptr && hostfclose(f) != 0)
 		die();
-	cacheadd(&probecache, e.path, (int)strlen(e.path), opened, "");
+	cacheadd(&probecache, path, len, opened, "");
 	return opened;
 }
 

@@ -66,7 +66,7 @@ static void thedirectory(const char *dir, hostentry *e)
 
 // Looks up a component in a listed directory: the entry of the name as
 // written, else of the name stripped as paths.cpp says with letter case
-// ignored.  e->path holds dir and the name as written.
+// ignored.
 static void matchlisted(const char *dir, const listing *l, const char *name,
                         int len, int last, hostentry *e)
 {
@@ -83,11 +83,10 @@ static void matchlisted(const char *dir, const listing *l, const char *name,
 			return;
 		if (slen != len)
 			match = findentry(l, name, slen);
-		if (match == nullptr || !joinpath(e->path, hostpathsize, dir,
-		                                  match, (int)strlen(match)))
-			return;
 	}
-	statmatch(match, e);
+	if (match != nullptr &&
+	    joinpath(e->path, hostpathsize, dir, match, (int)strlen(match)))
+		statmatch(match, e);
 }
 
 // Looks up the entry of the host directory dir that a component of len
@@ -96,11 +95,12 @@ static void matchlisted(const char *dir, const listing *l, const char *name,
 static void pickentry(const char *dir, const char *name, int len, int last,
                       hostentry *e)
 {
-	e->found = entrymissing;
-	if (!joinpath(e->path, hostpathsize, dir, name, len))
-		return;
 	const listing *l = findlisting(dir);
+
+	e->found = entrymissing;
 	if (l == nullptr) {
+		if (!joinpath(e->path, hostpathsize, dir, name, len))
+			return;
 		if (stat(e->path, &e->st) == 0) {
 			e->found = entryfound;
 			return;
