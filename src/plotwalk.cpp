@@ -332,8 +332,9 @@ int indexofname(const flistentry *list, const char *name, int count)
 }
 
 // Fast twin of indexofname over the whole catalogue: findname, through
-// the hash index.  catalogue.* in tests/unit/catalogue_test.cpp hold the
-// two equal on every name they look up.
+// the hash index.  catalogue.twins and catalogue.manynames in
+// tests/unit/catalogue_test.cpp hold the two equal on every name they
+// look up.
 
 // Indexes flist as it stands; a name whose folded form is already there
 // keeps the earlier, lower position.  The memo, valid for one index, is
