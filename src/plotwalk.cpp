@@ -745,7 +745,7 @@ void maskpiece(const char *line, int len, uint64_t *equals)
 }
 
 // Fast twin of cutting an unquoted value and looking it up with findname:
-// recall from the memo.  memo.recallsasfindname in
+// recall from the memo.  catalogue.memorecall in
 // tests/unit/catalogue_test.cpp holds the two equal.
 
 // The memo entry for the text after an equals sign, chosen by its first

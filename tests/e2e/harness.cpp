@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -63,7 +64,7 @@ static double now()
 runresult runplotwalk(const std::string &cwd,
                       const std::vector<std::string> &args, bool noname,
                       int timeout, const std::string &outpath,
-                      size_t closeafter)
+                      size_t closeafter, int nofile)
 {
 	runresult r;
 	std::vector<std::string> words = command();
@@ -99,6 +100,9 @@ runresult runplotwalk(const std::string &cwd,
 		close(fds[1]);
 		if (chdir(cwd.c_str()) != 0)
 			_exit(126);
+		struct rlimit limit = {(rlim_t)nofile, (rlim_t)nofile};
+		if (nofile >= 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0)
+			_exit(125);
 		extern char **environ;
 		execve(program.c_str(), argv.data(), environ);
 		execvp(program.c_str(), argv.data());

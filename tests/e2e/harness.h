@@ -19,12 +19,13 @@ struct runresult {
 // arguments after the program name; with noname, argv is empty (argc 0).
 // Standard input is closed; a run longer than timeout seconds is killed.
 // With outpath, stdout goes to that file instead of being captured; with
-// closeafter, the reader closes the pipe once it holds that many bytes.
+// closeafter, the reader closes the pipe once it holds that many bytes;
+// with nofile >= 0, the program opens no descriptor numbered that high.
 // Standard error passes through to the test's own.
 runresult runplotwalk(const std::string &cwd,
                       const std::vector<std::string> &args, bool noname = false,
                       int timeout = 30, const std::string &outpath = "",
-                      size_t closeafter = 0);
+                      size_t closeafter = 0, int nofile = -1);
 
 // True when the program is started through a command prefix (such as an
 // emulator) that cannot start it with an empty argument vector, or runs

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 
 using namespace std::string_literals;
 
@@ -324,55 +325,91 @@ TEST_F(e2e, pipeclosedearly)
 	}
 }
 
-// Running out of memory is never a verdict: with each allocation of a run
-// made to fail in turn, a run that still ends with status 0 printed the
-// same report as one that never failed.
-TEST_F(e2e, allocationfailures)
+// Running out of memory or descriptors is never a verdict: with each
+// allocation of a run made to fail in turn, then each opening of a file
+// or directory, and with descriptors limited, a run that still ends with
+// status 0 printed the same report as one that never failed, and one
+// that aborts printed, flushed, a start of it.
+TEST_F(e2e, resourcefailures)
 {
 #if defined(__SANITIZE_ADDRESS__)
 	GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
 #endif
 	if (foreignhost() || getenv("PLOTWALK_COMMAND") != nullptr)
 		GTEST_SKIP() << "preloads into this build's binary only";
-	// in late, the run's last allocations list a folder for case matching
-	// after the line for zz.htm is made: that line must still come out
-	tree({{"story/a.htm", "<a href=b.htm> <img src=Images/x.gif> "
-	                      "<img src=images/y.gif> <img src=nope/z.gif> "
-	                      "<a href=c.htm>\r\n"},
-	      {"story/B.htm", "<img src=IMAGES/X.GIF> <a href=a.htm>\r\n"},
-	      {"story/Images/x.gif", ""},
-	      {"late/a.htm", "<a href=zz.htm> <img src=images/y.gif>\r\n"},
-	      {"late/Images/x.gif", ""}});
+	// in late, the run's last allocations and openings list a folder for
+	// case matching after the line for zz.htm is made: that line must
+	// still come out; wide lists more names than a listing first has room
+	// for, and more folders than the table of listings first holds
+	std::vector<node> nodes = {
+	        {"story/a.htm", "<a href=b.htm> <img src=Images/x.gif> "
+	                        "<img src=images/y.gif> <img src=nope/z.gif> "
+	                        "<a href=c.htm>\r\n"},
+	        {"story/B.htm", "<img src=IMAGES/X.GIF> <a href=a.htm>\r\n"},
+	        {"story/Images/x.gif", ""},
+	        {"late/a.htm", "<a href=zz.htm> <img src=images/y.gif>\r\n"},
+	        {"late/Images/x.gif", ""},
+	        {"wide/a.htm", ""}};
+	for (int i = 0; i < 9; i++) {
+		nodes[5].bytes += "<img src=D" + std::to_string(i) + "/X.GIF> ";
+		nodes.push_back({"wide/d" + std::to_string(i) + "/x.gif", ""});
+	}
+	for (int i = 0; i < 300; i++)
+		nodes.push_back(
+		        {"wide/orphan" + std::to_string(i) + ".htm", ""});
+	tree(nodes);
 	std::string countfile = at("count");
-	for (const char *dir : {"story", "late"}) {
-		runresult good = run({dir}), aborted;
+	for (const char *dir : {"story", "late", "wide"}) {
+		runresult good = run({dir});
 		ASSERT_EQ(good.status, 0);
+		auto check = [&](const runresult &r, const std::string &what) {
+			if (r.status == 0 && r.signal == 0) {
+				EXPECT_EQ(r.out, good.out) << what;
+				return;
+			}
+			EXPECT_EQ(r.signal, SIGABRT) << what;
+			// the banner at least, printed before anything is
+			// opened
+			EXPECT_GE(r.out.size(), report({}).size()) << what;
+			EXPECT_EQ(r.out, good.out.substr(0, r.out.size()))
+			        << what;
+		};
+		// one descriptor, or two
+		for (int nofile : {1, 4})
+			check(runplotwalk(root, {dir}, false, 30, "", 0,
+			                  nofile),
+			      std::string(dir) + " nofile " +
+			              std::to_string(nofile));
 		setenv("PLOTWALK_FAILALLOC_COUNT", countfile.c_str(), 1);
 		setenv("LD_PRELOAD", PLOTWALK_FAILALLOC, 1);
-		for (int n = 1; n < 1000; n++) {
-			unlink(countfile.c_str());
-			setenv("PLOTWALK_FAILALLOC", std::to_string(n).c_str(),
-			       1);
-			runresult r = run({dir});
-			if (r.status == 0 && r.signal == 0) {
-				EXPECT_EQ(r.out, good.out)
-				        << "allocation " << n;
-			} else {
-				EXPECT_EQ(r.signal, SIGABRT)
-				        << "allocation " << n;
-				aborted = r;
+		for (int opens = 0; opens < 2; opens++) {
+			const char *var = opens ? "PLOTWALK_FAILOPEN"
+			                        : "PLOTWALK_FAILALLOC";
+			runresult aborted;
+			for (unsigned long n = 1; n < 1000; n++) {
+				unlink(countfile.c_str());
+				setenv(var, std::to_string(n).c_str(), 1);
+				runresult r = run({dir});
+				check(r, std::string(dir) + " " + var + "=" +
+				                 std::to_string(n));
+				if (r.signal != 0)
+					aborted = r;
+				unsigned long count[2];
+				std::istringstream in(readfile(countfile));
+				if (in >> count[0] >> count[1] &&
+				    count[opens] < n)
+					break;
 			}
-			std::string count = readfile(countfile);
-			if (!count.empty() && std::stoi(count) < n)
-				break;
+			unsetenv(var);
+			EXPECT_EQ(aborted.signal, SIGABRT) << dir << " " << var;
+			size_t zz = good.out.find("zz.htm.\r\n");
+			if (zz != std::string::npos) {
+				EXPECT_EQ(aborted.out.substr(0, zz),
+				          good.out.substr(0, zz))
+				        << var;
+			}
 		}
 		unsetenv("LD_PRELOAD");
-		unsetenv("PLOTWALK_FAILALLOC");
 		unsetenv("PLOTWALK_FAILALLOC_COUNT");
-		size_t zz = good.out.find("zz.htm.\r\n");
-		if (zz != std::string::npos) {
-			EXPECT_EQ(aborted.out.substr(0, zz),
-			          good.out.substr(0, zz));
-		}
 	}
 }

@@ -114,6 +114,29 @@ class catalogue : public ::testing::Test {
 		std::string inpage = q + "x.htm\">";
 		EXPECT_EQ(findname(inpage.c_str(), (int)q.size()), want) << q;
 	}
+	// Scans root/page.htm, which holds bytes, and returns the report
+	// lines printed.
+	std::string scan(const std::string &bytes)
+	{
+		std::string page = root + "/page.htm", out = root + "/out";
+		int fd = open(page.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+		EXPECT_EQ(write(fd, bytes.data(), bytes.size()),
+		          (ssize_t)bytes.size());
+		close(fd);
+		fflush(stdout);
+		int saved = dup(1);
+		fd = open(out.c_str(), O_CREAT | O_RDWR | O_TRUNC, 0644);
+		dup2(fd, 1);
+		plotwalk("page.htm");
+		fflush(stdout);
+		dup2(saved, 1);
+		close(saved);
+		std::string report(lseek(fd, 0, SEEK_END), '\0');
+		EXPECT_EQ(pread(fd, report.data(), report.size(), 0),
+		          (ssize_t)report.size());
+		close(fd);
+		return report;
+	}
 };
 
 } // namespace
@@ -346,5 +369,75 @@ TEST_F(catalogue, manynames)
 		checklookup(n + "x");
 		checklookup(n.substr(0, n.size() - 1));
 		checklookup("_" + n);
+	}
+}
+
+// The memo of plain values answers as the plain lookup does, for values
+// of every length up to one past the longest it keeps, each met in turn
+// with near misses that may share its memo entry: one byte longer or
+// shorter, and any other byte, letter case too, at each position.
+TEST_F(catalogue, memorecall)
+{
+	// catalogued as the program does, for the smallest memo, then filled
+	// with names that need not be HTML
+	readdirectory({"page.htm"});
+	std::vector<std::string> names = {"page.htm"};
+	for (int len = 1; len <= 17; len++)
+		names.push_back(std::string(len, (char)('a' + len)));
+	for (size_t i = 0; i < names.size(); i++)
+		flist[i] = entry(names[i].c_str());
+	flistentries = (int)names.size();
+	std::string bytes, want;
+	std::string miss =
+	        "  In " + root + "\\page.htm, can't find linked file ";
+	// text that refers to value as often as it holds an equals sign
+	auto refer = [&](const std::string &value, const std::string &text) {
+		bytes += text;
+		for (char c : text)
+			if (c == '=' &&
+			    indexofname(flist, value.c_str(), flistentries) < 0)
+				want += miss + value + ".\r\n";
+	};
+	// four times in a row after white space, '>' and at a piece's end,
+	// so that the memo recalls it
+	auto often = [&](const std::string &value) {
+		std::string s, fill(254 - value.size(), 'x');
+		for (const char *after : {" ", "\t", ">", "\n"}) {
+			for (int k = 0; k < 4; k++)
+				s += "=" + value + after;
+			s += "\n";
+		}
+		for (int k = 0; k < 4; k++)
+			s += fill + "=" + value + "\n";
+		refer(value, s);
+	};
+	for (int len = 1; len <= 17; len++) {
+		std::string v = names[len];
+		bytes = want = "";
+		for (std::string w :
+		     {v + v[0], v + "x", v.substr(0, len - 1)}) {
+			often(v);
+			if (!w.empty())
+				often(w);
+		}
+		for (int i = 0; i < len; i++)
+			for (int b = '!'; b <= 0xff; b++) {
+				std::string w = v;
+				w[i] = (char)b;
+				if (strchr("\":/\\=>", b) != nullptr ||
+				    b == v[i])
+					continue;
+				refer(v, "=" + v + " ");
+				refer(w, "=" + w + "\n");
+			}
+		// and at the end of the text
+		refer(v, "=" + v);
+		for (int i = 0; i < flistentries; i++)
+			flist[i].status = unreached;
+		EXPECT_EQ(scan(bytes), want) << v;
+		for (int i = 1; i < flistentries; i++)
+			EXPECT_EQ(flist[i].status,
+			          i == len ? pending : unreached)
+			        << v << " reached " << flist[i].name;
 	}
 }

@@ -2,9 +2,11 @@
 // program's paths, and text-mode reading of regular files.
 #include "host.h"
 #include "unix/unix.h"
+#include "hostmodel.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -187,6 +189,440 @@ TEST(pathrules, astext)
 	char small[4];
 	int dirpath;
 	EXPECT_EQ(normalise("abcd", small, sizeof small, &dirpath), -1);
+}
+
+// Random trees against a plain model of the host's rules.  Each tree lies
+// in a fresh directory of its own, beside an empty working directory, and
+// every path names it exactly, so that nothing the host remembers of one
+// tree, or of a working directory listed before, is asked of another.
+namespace {
+
+struct randomtree {
+	std::string name, top;            // its directory, relative and whole
+	std::vector<std::string> entries; // below top; "" for top itself
+	std::vector<std::string> files;
+	std::string made; // what was made, a line each
+};
+
+const char twins[] = "aAbBzZ[{@`"; // pairs that differ only in bit 5
+const char letters[] = "aAbBzZ[{@`\xe9";
+
+// A name of few letters, so that case twins and prefixes meet, sometimes
+// ending in dots or blanks, and now and then so long that paths through
+// it are longer than the host's caches keep.
+std::string randomname(std::mt19937 &rng)
+{
+	static const char *const ends[] = {"",  "",   "",  ".htm", ".HTM",
+	                                   ".", "..", " ", ". ",   " ."};
+	std::string s;
+	for (int n = rng() % 12 ? 1 + rng() % 3 : 100 + rng() % 100; n > 0; n--)
+		s += letters[rng() % (sizeof letters - 1)];
+	return s + ends[rng() % 10];
+}
+
+// A name like s: most often a case twin, or a prefix, one byte longer,
+// or with a dot or a blank after it.
+std::string nearname(std::mt19937 &rng, std::string s)
+{
+	switch (rng() % 6) {
+	case 0:
+	case 1:
+	case 2:
+		for (char &c : s)
+			if (strchr(twins, c) != nullptr && rng() % 2)
+				c ^= 0x20;
+		break;
+	case 3:
+		if (s.size() > 1)
+			s.pop_back();
+		break;
+	case 4:
+		s += "aZ."[rng() % 3];
+		break;
+	default:
+		s += rng() % 2 ? "." : " ";
+	}
+	return s;
+}
+
+// A page that names itself in its first line, with CR, LF, CR LF and
+// equals signs on the borders of 255-byte pieces and of 64 KiB blocks
+// and at its first and last bytes, and sometimes a Ctrl-Z.
+std::string randompage(std::mt19937 &rng, const std::string &id, bool big)
+{
+	static const char *const marks[] = {"\n", "\r\n", "\r", "\r\r\n", "="};
+	// equals signs in most bytes, in some or in few
+	static const std::string fills[] = {
+	        "x=", "xxxxxxx \t=", std::string(299, 'x') + "="};
+	const std::string &fill = fills[rng() % 3];
+	std::string s = rng() % 4 ? "" : marks[rng() % 5];
+	s += "=" + id + "\n";
+	size_t size = !big ? rng() % 1500 : 65536 + 300 + rng() % 600;
+	while (s.size() < size) {
+		size_t len = rng() % 2 ? 255 * (1 + rng() % 3) + rng() % 5 - 3
+		                       : rng() % 60;
+		for (size_t i = 0; i < len; i++)
+			s += fill[rng() % fill.size()];
+		s += marks[rng() % 5];
+	}
+	// a line end where the first block ends, or a line across its end
+	// with an equals sign only after it
+	size_t from = 65535 - rng() % 700, to = 65536 + rng() % 300;
+	if (big && rng() % 2)
+		s.replace(65535 + rng() % 3, 2, marks[rng() % 4]);
+	else if (big)
+		s.replace(from, to + 1 - from,
+		          "\n" + std::string(to - from - 1, 'x') + "=");
+	// a Ctrl-Z anywhere, on a block border, in a later block or last
+	size_t z[] = {rng() % s.size(), 65534 + rng() % 4, 65536 + rng() % 300,
+	              s.size() - 1};
+	size_t at = z[rng() % 4];
+	if (rng() % 3 == 0 && at < s.size())
+		s[at] = '\x1a';
+	else
+		s.back() = marks[rng() % 5][0];
+	return s;
+}
+
+void writebytes(const std::string &path, const std::string &bytes, int flags)
+{
+	int fd = open(path.c_str(), O_WRONLY | flags, 0644);
+	ASSERT_GE(fd, 0) << path;
+	ASSERT_EQ(write(fd, bytes.data(), bytes.size()), (ssize_t)bytes.size());
+	close(fd);
+}
+
+// A tree of directories, pages, FIFOs and symbolic links to directories
+// and files, dangling, looping or through a file; now and then with more
+// directories and pages than the host's caches keep.
+randomtree maketree(std::mt19937 &rng, const std::string &base, int number)
+{
+	randomtree t;
+	t.name = "t" + std::to_string(number);
+	t.top = base + "/" + t.name;
+	mkdir(t.top.c_str(), 0755);
+	t.entries.push_back("");
+	auto add = [&](const std::string &rel, const std::string &what) {
+		t.entries.push_back(rel);
+		t.made += what + " \"" + rel + "\"\n";
+	};
+	auto page = [&](const std::string &rel) {
+		// the first page often and others seldom more than a block
+		bool big = rng() % (t.files.empty() ? 2 : 16) == 0;
+		std::string bytes = randompage(rng, t.name + "/" + rel, big);
+		writebytes(t.top + "/" + rel, bytes, O_CREAT | O_EXCL);
+		t.files.push_back(rel);
+		add(rel, "page of " + std::to_string(bytes.size()) + " bytes");
+	};
+	std::vector<std::string> dirs = {""}, links;
+	bool wide = rng() % 30 == 0;
+	for (int i = 0; wide && i < 100; i++) {
+		std::string d = "w" + std::to_string(i / 10);
+		if (i % 10 == 0) {
+			mkdir((t.top + "/" + d).c_str(), 0755);
+			add(d, "directory");
+		}
+		page(d + "/p" + std::to_string(i % 10) + ".htm");
+	}
+	for (size_t i = 0; i < dirs.size(); i++) {
+		std::vector<std::string> names;
+		for (int n = 2 + rng() % 3; n > 0; n--) {
+			std::string name =
+			        names.empty() || rng() % 2
+			                ? randomname(rng)
+			                : nearname(rng, names.back());
+			if (std::find(names.begin(), names.end(), name) !=
+			    names.end())
+				continue;
+			names.push_back(name);
+			std::string rel =
+			        dirs[i].empty() ? name : dirs[i] + "/" + name;
+			int kind = rng() % 10;
+			if (kind < 3 && dirs.size() < 6) {
+				mkdir((t.top + "/" + rel).c_str(), 0755);
+				dirs.push_back(rel);
+				add(rel, "directory");
+			} else if (kind == 3) {
+				mkfifo((t.top + "/" + rel).c_str(), 0644);
+				add(rel, "FIFO");
+			} else if (kind >= 7) {
+				links.push_back(rel);
+			} else {
+				page(rel);
+			}
+		}
+	}
+	for (const std::string &rel : links) {
+		std::string to, name = rel.substr(rel.rfind('/') + 1);
+		switch (t.files.empty() ? 2 : rng() % 6) {
+		case 0:
+			to = t.top + "/" + t.files[rng() % t.files.size()];
+			break;
+		case 1:
+			to = t.top + "/" + dirs[rng() % dirs.size()];
+			break;
+		case 2:
+			to = "nowhere";
+			break;
+		case 3:
+			to = name; // a loop
+			break;
+		case 4:
+			to = t.top + "/" + t.files[rng() % t.files.size()] +
+			     "/x";
+			break;
+		default:
+			// its own directory's parent, never above the tree
+			to = rel.find('/') != std::string::npos ? ".." : name;
+		}
+		symlink(to.c_str(), (t.top + "/" + rel).c_str());
+		add(rel, "link to \"" + to + "\"");
+	}
+	return t;
+}
+
+// A path to an entry of the tree or near one: the tree reached from the
+// root or up from the working directory by one '..' or more, the entry's
+// names as written or twisted, with '.' and '..' between them and a
+// trailing separator, dot or blank.
+std::string randompath(std::mt19937 &rng, const randomtree &t,
+                       const std::vector<std::string> &above)
+{
+	static const char *const seps[] = {"/", "\\", "//", "\\/"};
+	static const char *const inner[] = {".", "x/..", "..."};
+	static const char *const specials[] = {"", "/", "\\", ".", ".."};
+	if (rng() % 100 == 0)
+		return specials[rng() % 5];
+	std::string p;
+	switch (rng() % 5) {
+	case 0:
+		p = t.top;
+		break;
+	case 1:
+		p = rng() % 2 ? "../" + t.name : "nosuch/../../" + t.name;
+		break;
+	case 2: {
+		// from one level above the working directory to one above the
+		// root
+		size_t up = 2 + rng() % (above.size() + 1);
+		for (size_t i = 0; i < up; i++)
+			p += "../";
+		for (size_t i = above.size() - std::min(up - 1, above.size());
+		     i < above.size(); i++)
+			p += above[i] + "/";
+		p += t.name;
+		break;
+	}
+	case 3:
+		p = "/../.." + t.top;
+		break;
+	default:
+		p = t.top + "/../" + t.name;
+	}
+	if (rng() % 4 == 0)
+		std::replace(p.begin(), p.end(), '/', '\\');
+	std::string entry = t.entries[rng() % t.entries.size()];
+	for (size_t at = 0; at < entry.size();) {
+		size_t end = std::min(entry.find('/', at), entry.size());
+		std::string name = entry.substr(at, end - at);
+		at = end + 1;
+		p += seps[rng() % 4] + (rng() % 4 ? name : nearname(rng, name));
+		if (rng() % 10 == 0)
+			p += seps[rng() % 4] + std::string(inner[rng() % 3]);
+		if (rng() % 10 == 0)
+			p += seps[rng() % 4] + std::string("..") + seps[0] +
+			     name;
+	}
+	static const char *const ends[] = {"/",  "\\", "/.",  "/..", "/...",
+	                                   "/x", "/ ", ". .", "."};
+	if (rng() % 3 == 0)
+		p += ends[rng() % (entry.empty() ? 7 : 9)];
+	return p;
+}
+
+// The names in the host directory dir.
+std::set<std::string> modellisting(const std::string &dir)
+{
+	std::set<std::string> names;
+	DIR *d = opendir(dir.c_str());
+	for (struct dirent *e; d != nullptr && (e = readdir(d)) != nullptr;)
+		names.insert(e->d_name);
+	if (d != nullptr)
+		closedir(d);
+	return names;
+}
+
+// Every piece of a file through hostfgets, or hostfgetswith with c; the
+// file is closed after.
+std::vector<std::string> hostpieces(hostfile *f, int size, int c)
+{
+	std::vector<std::string> got;
+	char buf[256];
+	while (f != nullptr && (c < 0 ? hostfgets(buf, size, f)
+	                              : hostfgetswith(buf, size, f, c)))
+		got.push_back(buf);
+	if (f != nullptr)
+		hostfclose(f);
+	return got;
+}
+
+// hostopendir against the model's answer m; a directory opened is closed
+// at once, after one entry, or read whole and its listing compared.
+std::string comparedir(std::mt19937 &rng, const std::string &path,
+                       const modelanswer &m, bool listable)
+{
+	errno = EINVAL;
+	hostdir *d = hostopendir(path.c_str());
+	int e = errno, how = listable ? rng() % 3 : 0;
+	std::set<std::string> got;
+	for (const char *name;
+	     d != nullptr && how > 0 && (name = hostreaddir(d)) != nullptr;
+	     how = how == 1 ? 0 : how)
+		got.insert(name);
+	if (d != nullptr)
+		hostclosedir(d);
+	if (e != m.direrrno || (d != nullptr) != (m.direrrno == 0))
+		return " hostopendir errno " + std::to_string(e);
+	return how == 2 && got != modellisting(m.host) ? " listing" : "";
+}
+
+// hostfopen against the model's answer m: the first piece, which tells
+// what opened, and with whole every piece of hostfgets and hostfgetswith.
+std::string comparefile(std::mt19937 &rng, const std::string &path,
+                        const modelanswer &m, bool whole)
+{
+	hostfile *f = hostfopen(path.c_str());
+	char buf[256];
+	std::string first = f != nullptr && hostfgets(buf, 256, f) ? buf : "";
+	if (f != nullptr)
+		hostfclose(f);
+	std::vector<std::string> want =
+	        modelpieces(m.text.substr(0, 256), 256, -1);
+	if ((f != nullptr) != m.opens || first != (want.empty() ? "" : want[0]))
+		return " hostfopen, first piece \"" + first + "\"";
+	int size = rng() % 4 ? 256 : 64;
+	if (m.opens && whole &&
+	    hostpieces(hostfopen(path.c_str()), size, -1) !=
+	            modelpieces(m.text, size, -1))
+		return " hostfgets pieces of " + std::to_string(size);
+	if (m.opens && whole &&
+	    hostpieces(hostfopen(path.c_str()), 256, '=') !=
+	            modelpieces(m.text, 256, '='))
+		return " hostfgetswith pieces";
+	return "";
+}
+
+// Where the host's answers for a path of tree t differ from the model's,
+// or ""; the three calls in a random order, and every piece of a file
+// read once a tree.
+std::string compare(std::mt19937 &rng, const randomtree &t,
+                    const std::string &path, std::set<ino_t> &wholly)
+{
+	modelanswer m = modelask(path);
+	std::string diff, h = m.host + "/";
+	struct stat st;
+	// a listing read whole is kept: the directory must stand still, as
+	// everything the tree's links lead to does
+	bool listable = h.find("/" + t.name + "/") != std::string::npos;
+	bool whole = m.opens && stat(m.host.c_str(), &st) == 0 &&
+	             wholly.insert(st.st_ino).second;
+	int order[] = {0, 1, 2};
+	std::shuffle(order, order + 3, rng);
+	for (int step : order)
+		if (step == 0)
+			diff += comparedir(rng, path, m, listable);
+		else if (step == 1 &&
+		         hostcanopen(path.c_str(), (int)path.size()) != m.opens)
+			diff += " hostcanopen";
+		else if (step == 2)
+			diff += comparefile(rng, path, m, whole);
+	return diff;
+}
+
+int envnumber(const char *name, int otherwise)
+{
+	const char *s = getenv(name);
+	return s != nullptr && *s != '\0' ? atoi(s) : otherwise;
+}
+
+} // namespace
+
+// PLOTWALK_PROPERTY_TREES trees from PLOTWALK_PROPERTY_SEED; every path
+// is asked twice, the second time mostly after the caches started over.
+TEST(hostmodel, randomtrees)
+{
+	int trees = envnumber("PLOTWALK_PROPERTY_TREES", 200);
+	unsigned seed = envnumber("PLOTWALK_PROPERTY_SEED", 1);
+	char tmpl[] = "/tmp/plotwalkprop-XXXXXX", real[PATH_MAX], cwd[PATH_MAX];
+	ASSERT_NE(mkdtemp(tmpl), nullptr);
+	ASSERT_NE(realpath(tmpl, real), nullptr);
+	ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+	std::string base = real;
+	ASSERT_EQ(mkdir((base + "/w").c_str(), 0755), 0);
+	ASSERT_EQ(chdir((base + "/w").c_str()), 0);
+	std::vector<std::string> above;
+	for (size_t at = 1, end; at < base.size(); at = end + 1) {
+		end = std::min(base.find('/', at), base.size());
+		above.push_back(base.substr(at, end - at));
+	}
+	std::mt19937 rng(seed);
+	long asked = 0;
+	int kept = 0;
+	std::vector<std::string> passed;
+	for (int n = 0; n < trees && kept < 3; n++) {
+		randomtree t = maketree(rng, base, n);
+		std::vector<std::string> paths;
+		for (size_t i = 0; i < (t.files.size() > 50 ? 600 : 50); i++)
+			paths.push_back(randompath(rng, t, above));
+		std::set<ino_t> wholly; // files read to their end
+		int differences = 0;
+		auto differ = [&](const std::string &path,
+		                  const std::string &what) {
+			if (differences++ < 5)
+				ADD_FAILURE()
+				        << "PLOTWALK_PROPERTY_SEED=" << seed
+				        << " PLOTWALK_PROPERTY_TREES=" << n + 1
+				        << ", path \"" << path
+				        << "\": " << what;
+		};
+		for (int round = 0; round < 2; round++) {
+			for (const std::string &path : paths) {
+				std::string diff =
+				        compare(rng, t, path, wholly);
+				if (!diff.empty())
+					differ(path, diff);
+			}
+			std::shuffle(paths.begin(), paths.end(), rng);
+			asked += paths.size();
+		}
+		// a page yields no more than it held when it was opened
+		if (!t.files.empty()) {
+			std::string path =
+			        t.top + "/" + t.files[rng() % t.files.size()];
+			modelanswer m = modelask(path);
+			hostfile *f = hostfopen(path.c_str());
+			writebytes(path, "=grown\r\n", O_APPEND);
+			if (hostpieces(f, 256, -1) !=
+			    modelpieces(m.text, 256, -1))
+				differ(path, "pieces of a page that grew");
+		}
+		if (differences > 0) {
+			ADD_FAILURE() << "seed " << seed << ", tree " << n
+			              << " kept in " << t.top << ":\n"
+			              << t.made;
+			kept++;
+		} else {
+			passed.push_back(t.top);
+		}
+	}
+	ASSERT_EQ(chdir(cwd), 0);
+	// removed at the end: a file system slows down making new files
+	// among many just deleted
+	for (const std::string &top : passed)
+		std::filesystem::remove_all(top);
+	if (kept == 0)
+		std::filesystem::remove_all(base);
+	printf("%d trees, %ld paths asked\n", trees, asked);
 }
 
 TEST_F(host, opendirerrors)
