@@ -440,4 +440,15 @@ TEST_F(catalogue, memorecall)
 			          i == len ? pending : unreached)
 			        << v << " reached " << flist[i].name;
 	}
+	// a quoted value is no unquoted one: unquoted, its bytes end at the
+	// blank, whichever memo entry the text after them picks
+	bytes = want = "";
+	for (int k = 0; k < 4096; k++) {
+		std::string after = {(char)('a' + k % 26),
+		                     (char)('a' + k / 26 % 26),
+		                     (char)('a' + k / 676 % 26)};
+		refer("x y", "=\"x y\"\n");
+		refer("x", "=x y " + after + "\n");
+	}
+	EXPECT_EQ(scan(bytes), want);
 }

@@ -159,6 +159,7 @@ TEST(pathrules, astext)
 	        {"dir./x. ", "dir./x. ", 0, 5, "x"},
 	        {"...", "...", 0, 0, ""},
 	        {"a/b/", "a/b", 1, 4, "b"},
+	        {"a/.b/../c", "a/c", 0, 8, "c"},
 	};
 	for (auto &c : cases) {
 		char out[hostpathsize];
@@ -180,6 +181,7 @@ TEST(pathrules, astext)
 	EXPECT_EQ(stripped("dir .", 5, 0), 4);
 	EXPECT_TRUE(isdotname("..", 2));
 	EXPECT_FALSE(isdotname("...", 3));
+	EXPECT_FALSE(isdotname(".a", 2));
 	char joined[8];
 	EXPECT_TRUE(joinpath(joined, sizeof joined, ".", "ab", 2));
 	EXPECT_STREQ(joined, "ab");
