@@ -242,9 +242,29 @@ static std::string prosepage(int self, const std::vector<int> &children,
 	return out;
 }
 
-static void realistic(const std::string &dir, int npages, size_t size)
+// Writes npages pages into dir and prints their names: every page hangs
+// below an earlier one, so that all are in the tree, and links besides to
+// the root and four random pages.
+static void writetree(const std::string &dir, int npages, size_t size,
+                      std::string (*name)(int),
+                      std::string (*page)(int, const std::vector<int> &,
+                                          const std::vector<int> &, size_t))
 {
 	std::vector<std::vector<int>> children(npages);
+
+	for (int i = 1; i < npages; i++)
+		children[pick(i)].push_back(i);
+	for (int i = 0; i < npages; i++) {
+		std::vector<int> others = {0};
+		for (int k = 0; k < 4; k++)
+			others.push_back(pick(npages));
+		writepage(dir, name(i), page(i, children[i], others, size));
+		printf("%s\n", name(i).c_str());
+	}
+}
+
+static void realistic(const std::string &dir, int npages, size_t size)
+{
 	std::string images = dir + "/images";
 
 	makedir(dir);
@@ -256,19 +276,7 @@ static void realistic(const std::string &dir, int npages, size_t size)
 	}
 	writepage(dir, "title.gif", "GIF89a");
 
-	// every page hangs below an earlier one, so all are in the tree
-	for (int i = 1; i < npages; i++)
-		children[pick(i)].push_back(i);
-	for (int i = 0; i < npages; i++) {
-		// inline links go to the root, the parent's pages and a few
-		// random ones
-		std::vector<int> others = {0};
-		for (int k = 0; k < 4; k++)
-			others.push_back(pick(npages));
-		writepage(dir, realisticname(i),
-		          prosepage(i, children[i], others, size));
-		printf("%s\n", realisticname(i).c_str());
-	}
+	writetree(dir, npages, size, realisticname, prosepage);
 }
 
 static std::string densename(char letter, int i)
@@ -647,8 +655,6 @@ static std::string modernpage(int self, const std::vector<int> &children,
 
 static void modern(const std::string &dir, int npages, size_t size)
 {
-	std::vector<std::vector<int>> children(npages);
-
 	makedir(dir);
 	makedir(dir + "/img");
 	makedir(dir + "/css");
@@ -662,17 +668,7 @@ static void modern(const std::string &dir, int npages, size_t size)
 	writepage(dir + "/css", "site.css", "body { margin: 0; }\n");
 	writepage(dir + "/js", "story.js", "var story = 1;\n");
 
-	// every page hangs below an earlier one, so all are in the tree
-	for (int i = 1; i < npages; i++)
-		children[pick(i)].push_back(i);
-	for (int i = 0; i < npages; i++) {
-		std::vector<int> others = {0};
-		for (int k = 0; k < 4; k++)
-			others.push_back(pick(npages));
-		writepage(dir, modernname(i),
-		          modernpage(i, children[i], others, size));
-		printf("%s\n", modernname(i).c_str());
-	}
+	writetree(dir, npages, size, modernname, modernpage);
 }
 
 int main(int argc, char **argv)
