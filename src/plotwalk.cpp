@@ -559,8 +559,8 @@ static bytes16 load16(const char *p)
 	return v;
 }
 
-// Bit i set where byte i of the sixteen at p may end an unquoted value: white
-// space and the other control bytes, '>', a double quote, and what
+// Bit i set where byte i of the sixteen at p may end an unquoted value:
+// white space and the other control bytes, '>', a double quote, and what
 // cut() must note, ':', '/' and '\\'.
 static unsigned stopbits(const char *p)
 {
@@ -570,7 +570,7 @@ static unsigned stopbits(const char *p)
 	                         (v == ':') | (v == '/') | (v == '\\')));
 }
 
-// The length of the value after the equals sign at line[e] when it is a
+// The length of the value after the equals sign at line[e] when it is an
 // unquoted name of less than 64 bytes that ends in white space, '>' or the
 // end of the piece, as most are; 0 when cut() must look.  Reads sixteen
 // bytes at a time up to the piece's end, so line has room for linepad
@@ -770,8 +770,8 @@ static int recalls(const memoentry &m, const char *p)
 	       (charclass.of[(unsigned char)p[m.len]] & endsbare);
 }
 
-// Remembers the unquoted value of len bytes at value, with the status of
-// the page it names.
+// Remembers the unquoted value of len bytes right after an equals sign at
+// value, with the status of the page it names.
 static void remember(const char *value, int len, uint16_t *status)
 {
 	if (len > memolen)
@@ -806,17 +806,13 @@ static void followpath(const char *value, int len, const char *lead,
 		reportmissing(lead, leadlen, joined, n);
 }
 
-// Follows a bare name of len bytes at value: marks the page it names, and
-// remembers it in the memo when it stands right after the equals sign.
-static void followname(const char *value, int len, int remembered,
-                       const char *lead, int leadlen)
+// The status of the page that the bare name of len bytes at value names,
+// or nullptr for none.
+static uint16_t *statusof(const char *value, int len)
 {
 	int pos = findname(value, len);
-	uint16_t *status = pos < 0 ? nullptr : &flist[pos].status;
 
-	if (remembered)
-		remember(value, len, status);
-	reach(status, value, len, lead, leadlen);
+	return pos < 0 ? nullptr : &flist[pos].status;
 }
 
 // Follows the reference after the equals sign at line[e]: marks the page
@@ -839,18 +835,20 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 		}
 		len = plainvalue(line, e);
 		if (len > 0) {
-			followname(after, len, 1, lead, leadlen);
+			uint16_t *status = statusof(after, len);
+			remember(after, len, status);
+			reach(status, after, len, lead, leadlen);
 			return len;
 		}
 		len = cut(line + e, &v);
 	}
 	if (len <= 0 || v.hascolon)
 		return len;
+	const char *value = line + e + v.start;
 	if (v.hasseparator)
-		followpath(line + e + v.start, len, lead, leadlen);
+		followpath(value, len, lead, leadlen);
 	else
-		followname(line + e + v.start, len, v.start == 1, lead,
-		           leadlen);
+		reach(statusof(value, len), value, len, lead, leadlen);
 	return len;
 }
 

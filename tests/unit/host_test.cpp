@@ -79,27 +79,35 @@ std::set<std::string> listed(const std::string &path)
 	return names;
 }
 
-// Every piece a page loop reads, fgets-style with a 256-byte buffer, or
-// with c only those that hold c; the loop must end on its own.
-std::vector<std::string> pieces(const std::string &path, int c = -1)
+// Every piece of an open file through hostfgets with a buffer of size
+// bytes, or hostfgetswith with c; the loop must end on its own.
+std::vector<std::string> readpieces(hostfile *f, int size, int c)
 {
 	std::vector<std::string> got;
-	hostfile *f = hostfopen(path.c_str());
-	if (f == nullptr) {
-		ADD_FAILURE() << "cannot open " << path;
-		return got;
-	}
 	char buf[256];
 	for (int guard = 0;; guard++) {
 		if (guard > 100000) {
 			ADD_FAILURE() << "reading never ends";
 			break;
 		}
-		if ((c < 0 ? hostfgets(buf, sizeof buf, f)
-		           : hostfgetswith(buf, sizeof buf, f, c)) == nullptr)
+		if ((c < 0 ? hostfgets(buf, size, f)
+		           : hostfgetswith(buf, size, f, c)) == nullptr)
 			break;
 		got.push_back(buf);
 	}
+	return got;
+}
+
+// Every piece a page loop reads, fgets-style with a 256-byte buffer, or
+// with c only those that hold c.
+std::vector<std::string> pieces(const std::string &path, int c = -1)
+{
+	hostfile *f = hostfopen(path.c_str());
+	if (f == nullptr) {
+		ADD_FAILURE() << "cannot open " << path;
+		return {};
+	}
+	std::vector<std::string> got = readpieces(f, 256, c);
 	EXPECT_EQ(hostfclose(f), 0);
 	return got;
 }
@@ -454,17 +462,13 @@ std::set<std::string> modellisting(const std::string &dir)
 	return names;
 }
 
-// Every piece of a file through hostfgets, or hostfgetswith with c; the
-// file is closed after.
+// readpieces of a file that may not have opened, closed after.
 std::vector<std::string> hostpieces(hostfile *f, int size, int c)
 {
-	std::vector<std::string> got;
-	char buf[256];
-	while (f != nullptr && (c < 0 ? hostfgets(buf, size, f)
-	                              : hostfgetswith(buf, size, f, c)))
-		got.push_back(buf);
-	if (f != nullptr)
-		hostfclose(f);
+	if (f == nullptr)
+		return {};
+	std::vector<std::string> got = readpieces(f, size, c);
+	hostfclose(f);
 	return got;
 }
 
