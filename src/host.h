@@ -37,6 +37,13 @@ char *hostfgets(char *buf, int size, hostfile *file);
 // neither CR nor LF, which reading as text may change.
 char *hostfgetswith(char *buf, int size, hostfile *file, int c);
 
+// Counts the lines of a file just opened, for hostfline.
+void hostfcountlines(hostfile *file);
+
+// The line on which the piece that was delivered last begins, counting
+// from 1, of a file whose lines are counted.
+int hostfline(hostfile *file);
+
 // Nonzero when closing failed.
 int hostfclose(hostfile *file);
 

@@ -14,6 +14,8 @@
 #include "plotwalk.h"
 
 #include <errno.h>
+#include <stdarg.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -34,6 +36,12 @@ int dirnamelen;
 char rootname[namesize];
 flistentry flist[flistsize];
 int flistentries;
+const walkobserver *observer;
+
+// The page being scanned, for an observer: its catalogue position and
+// the file, whose lines are counted.
+static int scanentry;
+static hostfile *scanfile;
 
 // Hash index over the sorted catalogue: each slot holds the lowest
 // position of a name under letter-case folding, plus one, or 0 for none,
@@ -78,7 +86,9 @@ static int memoused;                     // whether any entry may be in use
 static int memoshift = 64 - memominbits; // picks an entry from a hash
 
 // Missing links' report lines on their way to stdout, handed on when
-// full and when a page's scan ends.
+// full and when a page's scan ends.  Whatever else the module prints goes
+// through say() or fail(), which hand these lines on first, so that the
+// report keeps its order: nothing may printf while lines wait here.
 constexpr int reportsize = 32768;
 static_assert(reportsize >= leadsize + joinedsize + 3,
               "the longest report line fits");
@@ -108,11 +118,29 @@ static const char *const helptext[] = {
         "directory will be assumed.",
 };
 
+// White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
+static constexpr int iswhite(char c)
+{
+	return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Hands the buffered report lines to stdout.
 static void flushreport()
 {
-	fwrite(reportbuf, 1, reportlen, stdout);
+	if (reportlen > 0)
+		fwrite(reportbuf, 1, reportlen, stdout);
 	reportlen = 0;
+}
+
+// Prints a line of the report after the lines that wait in the buffer.
+__attribute__((format(printf, 1, 2))) static void say(const char *format, ...)
+{
+	va_list ap;
+
+	flushreport();
+	va_start(ap, format);
+	vprintf(format, ap);
+	va_end(ap);
 }
 
 // Ends the run; a report that could not be written is no success.
@@ -124,18 +152,53 @@ static void flushreport()
 	exit(status);
 }
 
-// Ends the run abnormally, keeping the report printed so far.
+// A run-ending message as an observer is told it: the text of its report
+// line without the blanks and line ends around it.
+constexpr int messagesize = pagepathsize + 80;
+
+// The text between the white space that begins and ends message.
+static const char *trimmed(char *message)
+{
+	int end = (int)strlen(message);
+
+	while (end > 0 && iswhite(message[end - 1]))
+		message[--end] = '\0';
+	while (iswhite(*message))
+		message++;
+	return message;
+}
+
+// Prints the message that ends the run on an error, and ends it; an
+// observer is told the message instead.
+[[noreturn]] __attribute__((format(printf, 1, 2))) static void
+fail(const char *format, ...)
+{
+	char message[messagesize];
+	va_list ap;
+
+	va_start(ap, format);
+	if (observer == nullptr) {
+		flushreport();
+		vprintf(format, ap);
+	} else {
+		vsnprintf(message, sizeof message, format, ap);
+	}
+	va_end(ap);
+	if (observer != nullptr)
+		observer->fail(trimmed(message));
+	finish(1);
+}
+
+// Ends the run abnormally, keeping the report printed so far; an
+// observer is told instead.
 [[noreturn]] void die()
 {
+	if (observer != nullptr)
+		observer->fail("memory or file descriptors ran out, or a "
+		               "file did not close");
 	flushreport();
 	fflush(stdout);
 	abort();
-}
-
-// White space as the POSIX locale has it: blank, tab, LF, VT, FF, CR.
-static constexpr int iswhite(char c)
-{
-	return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // Copies len bytes of src into buf as text; 0 when they do not fit.
@@ -168,6 +231,7 @@ void resetstate()
 	indexedentries = -1;
 	forgetmemo();
 	reportlen = 0;
+	observer = nullptr;
 }
 
 int helpme(int argc, char **argv)
@@ -181,7 +245,7 @@ int helpme(int argc, char **argv)
 	if (!help)
 		return 0;
 	for (const char *line : helptext)
-		printf("%s%c%c", line, 13, 10);
+		say("%s%c%c", line, 13, 10);
 	return 1;
 }
 
@@ -208,15 +272,13 @@ void resolvetarget(int argc, char **argv)
 		if (!settext(fullname, namesize, argv[1], fullnamelen) ||
 		    fullnamelen == 0) {
 			fullname[0] = '\0';
-			printf("  Unable to use that argument.  For help, use "
-			       "'plotwalk -h'.%c%c",
-			       13, 10);
-			finish(1);
+			fail("  Unable to use that argument.  For help, use "
+			     "'plotwalk -h'.%c%c",
+			     13, 10);
 		}
 	} else {
-		printf("  Unable to proceed.  For help, use 'plotwalk -h'.%c%c",
-		       13, 10);
-		finish(1);
+		fail("  Unable to proceed.  For help, use 'plotwalk -h'.%c%c",
+		     13, 10);
 	}
 
 	if (ishtmlname(fullname)) {
@@ -382,8 +444,9 @@ int findname(const char *name, int len)
 	return -1;
 }
 
-// Fills the catalogue from dirname and prints the opening report lines.
-void readcatalogue()
+// Fills the catalogue from dirname, sorted, and chooses the root when the
+// argument named none.
+void listcatalogue()
 {
 	const char *name;
 	hostdir *dir;
@@ -391,16 +454,12 @@ void readcatalogue()
 
 	errno = 0;
 	dir = hostopendir(dirname);
-	if (errno == ENOENT) {
-		printf("  The directory %s doesn't exist.  Aborting.%c%c",
-		       dirname, 13, 10);
-		finish(1);
-	}
-	if (errno != 0 || dir == nullptr) {
-		printf("  Unable to read directory %s.  Aborting.%c%c", dirname,
-		       13, 10);
-		finish(1);
-	}
+	if (errno == ENOENT)
+		fail("  The directory %s doesn't exist.  Aborting.%c%c",
+		     dirname, 13, 10);
+	if (errno != 0 || dir == nullptr)
+		fail("  Unable to read directory %s.  Aborting.%c%c", dirname,
+		     13, 10);
 
 	flistentries = 0;
 	while ((name = hostreaddir(dir)) != nullptr) {
@@ -408,19 +467,15 @@ void readcatalogue()
 			continue;
 		len = (int)strlen(name);
 		if (!settext(flist[flistentries].name, entrynamesize, name,
-		             len)) {
-			printf("  Unable to process file names longer than "
-			       "127 characters%c%c",
-			       13, 10);
-			finish(1);
-		}
+		             len))
+			fail("  Unable to process file names longer than 127 "
+			     "characters%c%c",
+			     13, 10);
 		flist[flistentries].status = unreached;
-		if (++flistentries > flistmax) {
-			printf("  Unable to process more than 1023 HTML "
-			       "files%c%c",
-			       13, 10);
-			finish(1);
-		}
+		if (++flistentries > flistmax)
+			fail("  Unable to process more than 1023 HTML "
+			     "files%c%c",
+			     13, 10);
 	}
 	hostclosedir(dir);
 
@@ -430,12 +485,17 @@ void readcatalogue()
 		const char *first = flistentries > 0 ? flist[0].name : "";
 		settext(rootname, namesize, first, (int)strlen(first));
 	}
+}
 
-	printf("  As entered for verification: %s%c%c", fullname, 13, 10);
-	printf("%c%c", 13, 10);
-	printf("  %d HTML files found in directory %s%c%c", flistentries,
-	       dirname, 13, 10);
-	printf("%c%c", 13, 10);
+// Fills the catalogue and prints the opening report lines.
+void readcatalogue()
+{
+	listcatalogue();
+	say("  As entered for verification: %s%c%c", fullname, 13, 10);
+	say("%c%c", 13, 10);
+	say("  %d HTML files found in directory %s%c%c", flistentries, dirname,
+	    13, 10);
+	say("%c%c", 13, 10);
 }
 
 // What the reference cutter must notice about a byte.
@@ -781,16 +841,46 @@ static void remember(const char *value, int len, uint16_t *status)
 	memoused = 1;
 }
 
+// The catalogue position of the entry whose status is given, or -1.
+static int entryof(const uint16_t *status)
+{
+	if (status == nullptr)
+		return -1;
+	return (int)((const flistentry *)((const char *)status -
+	                                  offsetof(flistentry, status)) -
+	             flist);
+}
+
+// Tells the observer of a link in the page being scanned: its value of
+// len bytes, what a report line would name, and what it found.
+static void tell(linkfound found, const char *value, int len,
+                 const char *target, int targetlen, const uint16_t *status)
+{
+	walklink link = {.page = scanentry,
+	                 .line = hostfline(scanfile),
+	                 .text = value,
+	                 .textlen = len,
+	                 .target = target,
+	                 .targetlen = targetlen,
+	                 .found = found,
+	                 .entry = entryof(status)};
+	observer->link(&link);
+}
+
 // Marks the page whose status is given as reached, or reports the value
-// of len bytes that named it when there is none.
+// of len bytes that named it when there is none; an observer is told
+// either way, and no report line is made.
 static void reach(uint16_t *status, const char *value, int len,
                   const char *lead, int leadlen)
 {
-	if (status == nullptr)
-		reportmissing(lead, leadlen, value, len);
-	else
+	if (observer != nullptr)
+		tell(status != nullptr ? linkpage : linknopage, value, len,
+		     value, len, status);
+	if (status != nullptr)
 		// a store either way: which one is hard to foresee
 		*status = *status == scanned ? scanned : pending;
+	else if (observer == nullptr)
+		reportmissing(lead, leadlen, value, len);
 }
 
 // Follows a value with a directory part, of len bytes at value: probes
@@ -802,7 +892,11 @@ static void followpath(const char *value, int len, const char *lead,
 
 	settext(ref, refsize, value, len);
 	int n = expandworkfile(ref, joined, joinedsize);
-	if (!probe(joined, n))
+	int found = probe(joined, n);
+	if (observer != nullptr)
+		tell(found ? linkfile : linknofile, value, len, joined, n,
+		     nullptr);
+	else if (!found)
 		reportmissing(lead, leadlen, joined, n);
 }
 
@@ -895,9 +989,12 @@ void plotwalk(const char *name)
 	memcpy(page + dirlen + 1, name, namelen + 1);
 
 	hostfile *file = hostfopen(page);
-	if (file == nullptr) {
-		printf("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
-		finish(1);
+	if (file == nullptr)
+		fail("%c%c  Can't open %s%c%c", 13, 10, page, 13, 10);
+	if (observer != nullptr) {
+		hostfcountlines(file);
+		scanentry = pos;
+		scanfile = file;
 	}
 	// word loads may read a value's neighbours past the piece's end
 	char *line = (char *)calloc(1, linesize + linepad);
@@ -916,19 +1013,20 @@ void plotwalk(const char *name)
 	free(page);
 }
 
-// Walks the tree from the root in passes until none is pending, then
-// prints the verdict.
-void walktree()
+// The root's catalogue position; the run ends when it is not there.
+int findroot()
 {
 	int root = indexofname(flist, rootname, flistentries);
-	if (root < 0) {
-		printf("  The chosen root file name is not in the "
-		       "directory.%c%c",
-		       13, 10);
-		finish(1);
-	}
-	flist[root].status = pending;
 
+	if (root < 0)
+		fail("  The chosen root file name is not in the directory.%c%c",
+		     13, 10);
+	return root;
+}
+
+// Scans the pending pages in passes over the catalogue until none is left.
+void walkpending()
+{
 	for (int again = 1; again;) {
 		again = 0;
 		for (int i = 0; i < flistentries; i++)
@@ -937,35 +1035,43 @@ void walktree()
 				again = 1;
 			}
 	}
+}
 
-	printf("%c%c", 13, 10);
+// Walks the tree from the root in passes until none is pending, then
+// prints the verdict.
+void walktree()
+{
+	flist[findroot()].status = pending;
+	walkpending();
+
+	say("%c%c", 13, 10);
 	int treecount = 0;
 	for (int i = 0; i < flistentries; i++)
 		treecount += flist[i].status;
 	if (treecount == flistentries) {
-		printf("  All HTML files found in the directory are part of "
-		       "the%c%c",
-		       13, 10);
-		printf("  story tree with root %s.%c%c", rootname, 13, 10);
+		say("  All HTML files found in the directory are part of "
+		    "the%c%c",
+		    13, 10);
+		say("  story tree with root %s.%c%c", rootname, 13, 10);
 		return;
 	}
-	printf("  %d HTML files found in the directory are part of the%c%c",
-	       treecount, 13, 10);
-	printf("  story tree with root %s.%c%c", rootname, 13, 10);
-	printf("%c%c", 13, 10);
+	say("  %d HTML files found in the directory are part of the%c%c",
+	    treecount, 13, 10);
+	say("  story tree with root %s.%c%c", rootname, 13, 10);
+	say("%c%c", 13, 10);
 	for (int i = 0; i < flistentries; i++)
 		if (flist[i].status == unreached)
-			printf("  %s is in the directory, but is not part of "
-			       "the tree%c%c",
-			       flist[i].name, 13, 10);
+			say("  %s is in the directory, but is not part of the "
+			    "tree%c%c",
+			    flist[i].name, 13, 10);
 }
 
 int main(int argc, char **argv)
 {
 	hostbufferoutput();
-	printf("%c%c", 13, 10);
-	printf("Tellomar v1999.10 story tree verification program%c%c%c%c", 13,
-	       10, 13, 10);
+	say("%c%c", 13, 10);
+	say("Tellomar v1999.10 story tree verification program%c%c%c%c", 13, 10,
+	    13, 10);
 	if (helpme(argc, argv))
 		finish(0);
 	resolvetarget(argc, argv);

@@ -34,6 +34,37 @@ struct flistentry {
 	uint16_t status;
 };
 
+// What a link that the walk follows names.
+enum linkfound {
+	linkpage,   // a catalogued page, by a bare name
+	linknopage, // a bare name that no catalogued page has
+	linkfile,   // a path with a directory part that opens
+	linknofile, // a path with a directory part that does not
+};
+
+// A link as an observer of the walk is told it.  The texts live only for
+// the call.
+struct walklink {
+	int page;         // the catalogue position of the page scanned
+	int line;         // the line of that page it stands on, from 1
+	const char *text; // the value as cut, slashes turned into backslashes
+	int textlen;
+	const char
+	        *target; // what a report line names: text, or the joined path
+	int targetlen;
+	linkfound found;
+	int entry; // the catalogue position of the page it names, or -1
+};
+
+// What a program other than plotwalk sets to be told of the walk instead
+// of printing a report: each link followed, and the message of a run that
+// ends on an error, after which fail must not return.
+struct walkobserver {
+	void (*link)(const walklink *link);
+	void (*fail)(const char *message);
+};
+extern const walkobserver *observer;
+
 extern char fullname[namesize];
 extern int fullnamelen;
 extern char dirname[namesize];
@@ -49,6 +80,7 @@ void resolvetarget(int argc, char **argv);
 void brutesort(flistentry *list, int count);
 int indexofname(const flistentry *list, const char *name, int count);
 int findname(const char *name, int len);
+void listcatalogue();
 void readcatalogue();
 // A value cut after an equals sign: where it stands in the text and what
 // the scanner asks of it, noted in the one pass that finds its end.
@@ -70,6 +102,8 @@ int missinglead(char *lead, int size, const char *page);
 int missingline(char *line, int size, const char *lead, int leadlen,
                 const char *name, int namelen);
 void plotwalk(const char *name);
+int findroot();
+void walkpending();
 void walktree();
 
 #endif

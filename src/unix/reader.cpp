@@ -2,7 +2,9 @@
 // ends the text, and a file yields at most the size it had when it was
 // opened.  Blocks are read whole; hostfgetswith finds the next piece that
 // holds a byte by searching the block for it, and passes over the pieces
-// before it without copying them.
+// before it without copying them.  A file whose lines are counted counts
+// the LFs up to the start of every piece it delivers, and those of a block
+// before it reads the next.
 #include "unix.h"
 
 #include <errno.h>
@@ -10,8 +12,27 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
+
+// Adds the LFs of the block before data + upto to lines, when they are
+// counted.
+static void countto(hostfile *f, int upto)
+{
+	if (!f->countlines)
+		return;
+	f->lines += (int)std::count(f->data + f->counted, f->data + upto, '\n');
+	f->counted = upto;
+}
+
+// Notes the line of a piece that begins at data + at.
+static void startpiece(hostfile *f, int at)
+{
+	countto(f, at);
+	f->line = f->lines + 1;
+}
 
 // Reads the next block after the col bytes of the piece passed over so
 // far, which stay in front of it, and ends the text at a Ctrl-Z; 0 at
@@ -25,6 +46,9 @@ static int refill(hostfile *f)
 		return 0;
 	if (f->data == nullptr)
 		f->data = (char *)xmalloc(carrysize + readsize);
+	// the bytes carried over hold no LF
+	countto(f, f->len - f->col);
+	f->counted = 0;
 	memmove(f->data, f->data + f->len - f->col, f->col);
 	f->pos = f->len = f->col;
 	size_t want = f->left < readsize ? (size_t)f->left : readsize;
@@ -58,6 +82,8 @@ static int readpiece(char *buf, int size, hostfile *f)
 	while (n < size - 1) {
 		if (f->pos == f->len && !refill(f))
 			break;
+		if (n == 0 && f->countlines)
+			startpiece(f, f->pos);
 		int take = f->len - f->pos;
 		if (take > size - 1 - n)
 			take = size - 1 - n;
@@ -121,6 +147,8 @@ static void copypiece(char *buf, hostfile *f, char *start, char *nl)
 {
 	int n = (int)(nl - start) + 1;
 
+	if (f->countlines)
+		startpiece(f, (int)(start - f->data));
 	memcpy(buf, start, n);
 	if (n >= 2 && buf[n - 2] == '\r')
 		buf[--n - 1] = '\n';
@@ -172,6 +200,16 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 		readpiece(buf, size, f);
 		return buf;
 	}
+}
+
+void hostfcountlines(hostfile *f)
+{
+	f->countlines = 1;
+}
+
+int hostfline(hostfile *f)
+{
+	return f->line;
 }
 
 int hostfclose(hostfile *f)

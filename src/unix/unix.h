@@ -71,6 +71,10 @@ struct hostfile {
 	int col;    // bytes of the current piece that hostfgetswith passed
 	off_t left; // bytes still to read of the size at opening
 	int eof;
+	int countlines; // whether the LFs read are counted
+	int counted;    // bytes of the block whose LFs are in lines
+	int lines;      // LFs before data + counted
+	int line;       // the line the last piece delivered begins on
 };
 
 // open.cpp: out of memory or descriptors, no answer can be trusted.

@@ -41,6 +41,8 @@ struct hostdir {
 
 struct hostfile {
 	FILE *stream;
+	int line; // the line the last piece delivered begins on
+	int next; // the line the next piece begins on
 };
 
 hostdir *hostopendir(const char *path)
@@ -91,6 +93,8 @@ hostfile *hostfopen(const char *path)
 	}
 	f = (hostfile *)xmalloc(sizeof *f);
 	f->stream = stream;
+	f->line = 0;
+	f->next = 1;
 	return f;
 }
 
@@ -105,18 +109,34 @@ int hostcanopen(const char *path, int)
 	return 1;
 }
 
+// fgets, keeping count of the lines; a piece that ends in a LF ends its
+// line.
 char *hostfgets(char *buf, int size, hostfile *f)
 {
-	return fgets(buf, size, f->stream);
+	if (fgets(buf, size, f->stream) == nullptr)
+		return nullptr;
+	f->line = f->next;
+	if (strchr(buf, '\n') != nullptr)
+		f->next++;
+	return buf;
 }
 
 char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 {
 	// a read error ends the page as its end does
-	while (fgets(buf, size, f->stream) != nullptr)
+	while (hostfgets(buf, size, f) != nullptr)
 		if (strchr(buf, c) != nullptr)
 			return buf;
 	return nullptr;
+}
+
+void hostfcountlines(hostfile *)
+{
+}
+
+int hostfline(hostfile *f)
+{
+	return f->line;
 }
 
 int hostfclose(hostfile *f)

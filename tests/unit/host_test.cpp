@@ -80,8 +80,10 @@ std::set<std::string> listed(const std::string &path)
 }
 
 // Every piece of an open file through hostfgets with a buffer of size
-// bytes, or hostfgetswith with c; the loop must end on its own.
-std::vector<std::string> readpieces(hostfile *f, int size, int c)
+// bytes, or hostfgetswith with c; the loop must end on its own.  With
+// numbered, each after the line it begins on and a colon.
+std::vector<std::string> readpieces(hostfile *f, int size, int c,
+                                    bool numbered = false)
 {
 	std::vector<std::string> got;
 	char buf[256];
@@ -93,7 +95,9 @@ std::vector<std::string> readpieces(hostfile *f, int size, int c)
 		if ((c < 0 ? hostfgets(buf, size, f)
 		           : hostfgetswith(buf, size, f, c)) == nullptr)
 			break;
-		got.push_back(buf);
+		got.push_back(numbered
+		                      ? std::to_string(hostfline(f)) + ":" + buf
+		                      : buf);
 	}
 	return got;
 }
@@ -467,7 +471,8 @@ std::vector<std::string> hostpieces(hostfile *f, int size, int c)
 {
 	if (f == nullptr)
 		return {};
-	std::vector<std::string> got = readpieces(f, size, c);
+	hostfcountlines(f);
+	std::vector<std::string> got = readpieces(f, size, c, true);
 	hostfclose(f);
 	return got;
 }
@@ -509,11 +514,11 @@ std::string comparefile(std::mt19937 &rng, const std::string &path,
 	int size = rng() % 4 ? 256 : 64;
 	if (m.opens && whole &&
 	    hostpieces(hostfopen(path.c_str()), size, -1) !=
-	            modelpieces(m.text, size, -1))
+	            modelpieces(m.text, size, -1, true))
 		return " hostfgets pieces of " + std::to_string(size);
 	if (m.opens && whole &&
 	    hostpieces(hostfopen(path.c_str()), 256, '=') !=
-	            modelpieces(m.text, 256, '='))
+	            modelpieces(m.text, 256, '=', true))
 		return " hostfgetswith pieces";
 	return "";
 }
@@ -609,7 +614,7 @@ TEST(hostmodel, randomtrees)
 			hostfile *f = hostfopen(path.c_str());
 			writebytes(path, "=grown\r\n", O_APPEND);
 			if (hostpieces(f, 256, -1) !=
-			    modelpieces(m.text, 256, -1))
+			    modelpieces(m.text, 256, -1, true))
 				differ(path, "pieces of a page that grew");
 		}
 		if (differences > 0) {

@@ -146,10 +146,12 @@ modelanswer modelask(const std::string &path)
 	return a;
 }
 
-std::vector<std::string> modelpieces(const std::string &text, int size, int c)
+std::vector<std::string> modelpieces(const std::string &text, int size, int c,
+                                     bool numbered)
 {
 	std::vector<std::string> pieces;
 	std::string piece;
+	int line = 1;
 	for (char b : text) {
 		piece += b;
 		if (b == '\n' || (int)piece.size() == size - 1) {
@@ -160,8 +162,11 @@ std::vector<std::string> modelpieces(const std::string &text, int size, int c)
 	if (!piece.empty())
 		pieces.push_back(piece);
 	std::vector<std::string> with;
-	for (const std::string &p : pieces)
+	for (const std::string &p : pieces) {
 		if (c < 0 || p.find((char)c) != std::string::npos)
-			with.push_back(p);
+			with.push_back(numbered ? std::to_string(line) + ":" + p
+			                        : p);
+		line += p.back() == '\n';
+	}
 	return with;
 }

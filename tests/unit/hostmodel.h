@@ -17,7 +17,9 @@ struct modelanswer {
 modelanswer modelask(const std::string &path);
 
 // The pieces of text that hostfgets gives with a buffer of size bytes, or
-// with c >= 0 only those that hold c, as hostfgetswith does.
-std::vector<std::string> modelpieces(const std::string &text, int size, int c);
+// with c >= 0 only those that hold c, as hostfgetswith does; with
+// numbered, each after the line it begins on and a colon.
+std::vector<std::string> modelpieces(const std::string &text, int size, int c,
+                                     bool numbered = false);
 
 #endif
