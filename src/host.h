@@ -51,6 +51,18 @@ int hostfclose(hostfile *file);
 // before anything is printed.
 void hostbufferoutput();
 
+// Puts standard output in binary mode, with a large buffer unless it is a
+// terminal, before anything is written; whether it is a terminal.
+int hostrawoutput();
+
+// The host's own path of the directory that a program path names, for a
+// user or another program to open files in: as the host finds it from the
+// working directory ("" for that directory itself), or absolute with
+// full, and ending in a separator.  0 when the path names no directory or
+// the result does not fit in size bytes.
+//   "STORY" => "story/", "." => "", full "." => "/home/ann/story/"
+int hostdirpath(const char *path, char *out, int size, int full);
+
 // Provided by the program: ends the run abnormally with the report
 // printed so far, its own buffered lines included.  A host calls it when
 // memory or descriptors run out, which no verdict may hide.

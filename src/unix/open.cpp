@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -136,6 +137,41 @@ int hostcanopen(const char *path, int len)
 		die();
 	cacheadd(&probecache, path, len, opened, "");
 	return opened;
+}
+
+int hostrawoutput()
+{
+	hostbufferoutput();
+	return isatty(STDOUT_FILENO);
+}
+
+int hostdirpath(const char *path, char *out, int size, int full)
+{
+	char real[PATH_MAX];
+	hostentry e;
+
+	resolvepath(path, (int)strlen(path), &e);
+	if (e.found != entryfound || !S_ISDIR(e.st.st_mode))
+		return 0;
+	const char *dir = e.path;
+	if (full) {
+		if (realpath(e.path, real) == nullptr) {
+			checkresources(errno);
+			return 0;
+		}
+		dir = real;
+	} else if (strcmp(dir, ".") == 0) {
+		dir = "";
+	}
+	int len = (int)strlen(dir);
+	int sep = len > 0 && dir[len - 1] != '/';
+	if (len + sep >= size)
+		return 0;
+	memcpy(out, dir, len);
+	if (sep)
+		out[len++] = '/';
+	out[len] = '\0';
+	return 1;
 }
 
 void hostbufferoutput()

@@ -3,8 +3,8 @@
 // opened.  Blocks are read whole; hostfgetswith finds the next piece that
 // holds a byte by searching the block for it, and passes over the pieces
 // before it without copying them.  A file whose lines are counted counts
-// the LFs up to the start of every piece it delivers, and those of a block
-// before it reads the next.
+// the pieces it delivers that end a line, and the LFs of what it passes
+// over.
 #include "unix.h"
 
 #include <errno.h>
@@ -12,10 +12,48 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
+
+#if defined(__SSE2__)
+// 0xff where the byte of the sixteen at p is a LF, else 0.
+static __m128i lfsof(const char *p, __m128i lf)
+{
+	return _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)p), lf);
+}
+#endif
+
+// The LFs from p to end; sixteen bytes at a time where the processor
+// compares that many at once, each byte of sum counting those of its
+// column for at most 255 rounds, so that none wraps.
+static int countlf(const char *p, const char *end)
+{
+	int n = 0;
+
+#if defined(__SSE2__)
+	const __m128i lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+	while (end - p >= 16) {
+		__m128i sum = zero;
+		for (int k = 0; k < 252 && end - p >= 64; k += 4, p += 64)
+			for (int i = 0; i < 4; i++)
+				sum = _mm_sub_epi8(sum, lfsof(p + 16 * i, lf));
+		if (end - p < 64)
+			for (; end - p >= 16; p += 16)
+				sum = _mm_sub_epi8(sum, lfsof(p, lf));
+		// the sixteen counts added up, in two halves
+		__m128i halves = _mm_sad_epu8(sum, zero);
+		n += _mm_cvtsi128_si32(halves) +
+		     _mm_cvtsi128_si32(_mm_srli_si128(halves, 8));
+	}
+#endif
+	for (; p < end; p++)
+		n += *p == '\n';
+	return n;
+}
 
 // Adds the LFs of the block before data + upto to lines, when they are
 // counted.
@@ -23,7 +61,7 @@ static void countto(hostfile *f, int upto)
 {
 	if (!f->countlines)
 		return;
-	f->lines += (int)std::count(f->data + f->counted, f->data + upto, '\n');
+	f->lines += countlf(f->data + f->counted, f->data + upto);
 	f->counted = upto;
 }
 
@@ -32,6 +70,15 @@ static void startpiece(hostfile *f, int at)
 {
 	countto(f, at);
 	f->line = f->lines + 1;
+}
+
+// Notes the end of a piece delivered, at data + pos, which ends a line
+// when it ends in a LF, as it holds no other: only the bytes passed over
+// are searched for LFs.
+static void endpiece(hostfile *f, int lf)
+{
+	f->counted = f->pos;
+	f->lines += lf;
 }
 
 // Reads the next block after the col bytes of the piece passed over so
@@ -109,6 +156,8 @@ static int readpiece(char *buf, int size, hostfile *f)
 	// like fgets, nothing read leaves buf as it was
 	if (n > 0)
 		buf[n] = '\0';
+	if (n > 0 && f->countlines)
+		endpiece(f, buf[n - 1] == '\n');
 	return n;
 }
 
@@ -155,6 +204,8 @@ static void copypiece(char *buf, hostfile *f, char *start, char *nl)
 	buf[n] = '\0';
 	f->pos = (int)(nl + 1 - f->data);
 	f->col = 0;
+	if (f->countlines)
+		endpiece(f, 1);
 }
 
 // Copies the piece at start, which holds no LF before q, when its LF lies

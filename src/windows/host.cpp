@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -155,4 +156,41 @@ void hostbufferoutput()
 	// is no console gets the large buffer
 	if (!_isatty(_fileno(stdout)))
 		setvbuf(stdout, buf, _IOFBF, sizeof buf);
+}
+
+int hostrawoutput()
+{
+	_setmode(_fileno(stdout), _O_BINARY);
+	hostbufferoutput();
+	return _isatty(_fileno(stdout));
+}
+
+int hostdirpath(const char *path, char *out, int size, int full)
+{
+	struct _stat st;
+	int len;
+
+	if (path[0] == '\0' || _stat(path, &st) != 0 ||
+	    (st.st_mode & _S_IFDIR) == 0)
+		return 0;
+	if (full) {
+		if (_fullpath(out, path, size) == nullptr)
+			return 0;
+	} else if (strcmp(path, ".") == 0) {
+		out[0] = '\0';
+		return size > 0;
+	} else {
+		if ((int)strlen(path) >= size)
+			return 0;
+		strcpy(out, path);
+	}
+	len = (int)strlen(out);
+	if (len > 0 && out[len - 1] != '\\' && out[len - 1] != '/' &&
+	    out[len - 1] != ':') {
+		if (len + 1 >= size)
+			return 0;
+		out[len++] = '\\';
+		out[len] = '\0';
+	}
+	return 1;
 }
