@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -199,6 +200,146 @@ TEST_F(differential, windowsbuild)
 		unsetenv("PLOTWALK_TEXTMODE");
 	else
 		setenv("PLOTWALK_TEXTMODE", savedmode.c_str(), 1);
+	if (differ > 0)
+		root.clear(); // keep the trees that differ for a look
+}
+
+namespace {
+
+// The JSON string whose opening quote is at s[i], decoded; i moves past
+// it.  The random trees are ASCII, so \u escapes stand for one byte.
+std::string jsonstring(const std::string &s, size_t &i)
+{
+	std::string v;
+	for (i++; i < s.size() && s[i] != '"'; i++) {
+		if (s[i] != '\\') {
+			v += s[i];
+		} else if (s[++i] == 'u') {
+			v += (char)strtol(s.substr(i + 1, 4).c_str(), nullptr, 16);
+			i += 4;
+		} else {
+			v += s[i];
+		}
+	}
+	i++;
+	return v;
+}
+
+// The value of member key in the one-line JSON object line, as text.
+std::string member(const std::string &line, const std::string &key)
+{
+	size_t i = line.find("\"" + key + "\":");
+	if (i == std::string::npos)
+		return "";
+	i += key.size() + 3;
+	if (line[i] == '"')
+		return jsonstring(line, i);
+	return line.substr(i, line.find_first_of(",}", i) - i);
+}
+
+// The entries of the list named key in plotmap's JSON, one line each.
+std::vector<std::string> entries(const std::string &json,
+                                 const std::string &key)
+{
+	std::vector<std::string> v;
+	size_t at = json.find("\n\"" + key + "\":[\n");
+	if (at == std::string::npos)
+		return v;
+	std::istringstream in(json.substr(json.find('\n', at + 1) + 1));
+	for (std::string line; std::getline(in, line) && line != "],";)
+		v.push_back(line);
+	return v;
+}
+
+// What the report says of the map: its "can't find" lines, then the
+// verdict's pages outside the tree; or, from a run that ended on an
+// error, nothing.
+std::vector<std::string> reportofmap(const std::string &json)
+{
+	std::vector<std::string> pages, v;
+	std::string dir = member(json.substr(json.find("\"directory\"")),
+	                         "directory");
+	for (const std::string &p : entries(json, "pages"))
+		pages.push_back(member(p, "name") + (member(p, "reached") ==
+		                                             "true"
+		                                     ? ""
+		                                     : " out"));
+	for (const std::string &b : entries(json, "broken")) {
+		const std::string &page = pages[stoi(member(b, "from"))];
+		if (page.ends_with(" out"))
+			break;
+		v.push_back("  In " + dir + "\\" + page + ", can't find linked file " +
+		            (member(b, "kind") == "file" ? member(b, "target")
+		                                         : member(b, "text")) +
+		            ".");
+	}
+	for (const std::string &p : pages)
+		if (p.ends_with(" out"))
+			v.push_back(p);
+	return v;
+}
+
+// The same of plotwalk's report.
+std::vector<std::string> reportlines(const std::string &report)
+{
+	const std::string out = " is in the directory, but is not part of the "
+	                        "tree";
+	std::vector<std::string> v;
+	std::istringstream in(report);
+	for (std::string line; std::getline(in, line);) {
+		line = line.substr(0, line.size() - (line.ends_with("\r") ? 1 : 0));
+		if (line.starts_with("  In "))
+			v.push_back(line);
+		else if (line.ends_with(out))
+			v.push_back(line.substr(2, line.size() - 2 - out.size()) +
+			            " out");
+	}
+	return v;
+}
+
+} // namespace
+
+// plotmap's JSON holds what plotwalk's report holds on the same random
+// trees: the "can't find" lines, in their order, and the pages outside
+// the tree; a run that ends on an error ends plotmap with status 2.
+TEST_F(differential, mapagreeswithreport)
+{
+	if (getenv("PLOTWALK_COMMAND") != nullptr)
+		GTEST_SKIP() << "plotmap runs only beside this build";
+	const char *env = getenv("PLOTMAP_TREES");
+	int trees = env ? atoi(env) : 300;
+	env = getenv("PLOTMAP_SEED");
+	unsigned seed = env ? (unsigned)strtoul(env, nullptr, 10) : 1;
+	std::mt19937 gen(seed);
+	int differ = 0;
+	for (int t = 0; t < trees && differ < 5; t++) {
+		std::string dir = at("t" + std::to_string(t));
+		makedir(dir);
+		maketree(dir, randomtree(gen));
+		std::vector<std::string> args;
+		if (gen() % 8 != 0)
+			args.push_back(arguments[gen() % (sizeof arguments /
+			                                  sizeof *arguments)]);
+		std::string cwd = args.empty() ? dir + "/story" : dir;
+		runresult walk = runplotwalk(cwd, args);
+		setenv("PLOTWALK_COMMAND", PLOTMAP_BINARY " -f json", 1);
+		runresult map = runplotwalk(cwd, args);
+		unsetenv("PLOTWALK_COMMAND");
+		bool failed = walk.status != 0, mapfailed = map.status == 2;
+		if (failed == mapfailed &&
+		    (failed || reportlines(walk.out) == reportofmap(map.out))) {
+			removetree(dir);
+			continue;
+		}
+		differ++;
+		ADD_FAILURE() << "seed " << seed << ", tree " << t << " in "
+		              << dir << ", argument "
+		              << (args.empty() ? "(none, in story)" : args[0])
+		              << "\n--- plotwalk, status " << walk.status << ":\n"
+		              << walk.out << "--- plotmap, status " << map.status
+		              << ":\n"
+		              << map.out;
+	}
 	if (differ > 0)
 		root.clear(); // keep the trees that differ for a look
 }
