@@ -269,8 +269,8 @@ static int counttext(texttable *t, int i)
 
 	for (; t->slots[h] != 0; h = nextslot(h, t->mask)) {
 		int k = t->slots[h] - 1;
-		const char *ks = textof(&brokentexts, broken[t->first[k]].text,
-		                        &klen);
+		const char *ks =
+		        textof(&brokentexts, broken[t->first[k]].text, &klen);
 		if (klen == len && memcmp(ks, s, len) == 0) {
 			t->count[k]++;
 			return k;
@@ -397,7 +397,8 @@ static void putdotgraph()
 		if (pages[p].reached)
 			putdotpage(p);
 	if (counts.notreached > 0) {
-		putstr("  subgraph cluster_notreached {\n  label=\"not reached\";"
+		putstr("  subgraph cluster_notreached {\n  label=\"not "
+		       "reached\";"
 		       " style=dashed;\n");
 		for (int p = 0; p < counts.pages; p++)
 			if (!pages[p].reached)
@@ -424,8 +425,8 @@ static void putdotgraph()
 		counttext(&dottargets, i);
 	for (int k = 0; k < dottargets.used; k++) {
 		int len;
-		const char *s =
-		        textof(&brokentexts, broken[dottargets.first[k]].text, &len);
+		const char *s = textof(&brokentexts,
+		                       broken[dottargets.first[k]].text, &len);
 		putstr("  m");
 		putnum(k);
 		putstr(" [label=\"");

@@ -128,7 +128,8 @@ static void findchapters()
 		counts.chapters++;
 		spread(p, within);
 		for (int q = 0; q < n; q++)
-			if (within[q] && pages[q].depth >= 0 && pages[q].head < 0)
+			if (within[q] && pages[q].depth >= 0 &&
+			    pages[q].head < 0)
 				pages[q].head = p;
 	}
 }

@@ -150,9 +150,9 @@ static int escapejson(const char *s, int len, char *o)
 		if (u[i] == '"' || u[i] == '\\') {
 			*o++ = '\\';
 			*o++ = s[i];
-		} else if (n == 1 || (n == 3 && u[i] == 0xe2 &&
-		                      u[i + 1] == 0x80 &&
-		                      (u[i + 2] == 0xa8 || u[i + 2] == 0xa9))) {
+		} else if (n == 1 ||
+		           (n == 3 && u[i] == 0xe2 && u[i + 1] == 0x80 &&
+		            (u[i + 2] == 0xa8 || u[i + 2] == 0xa9))) {
 			// a control, '<', '>', '&', U+2028 or U+2029
 			int c = n == 1 ? u[i] : 0x2000 + (u[i + 2] & 0x3f);
 			memcpy(o, "\\u", 2);

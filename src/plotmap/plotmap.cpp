@@ -132,12 +132,15 @@ int main(int argc, char **argv)
 		} else if (strcmp(a, "-h") == 0 || strcmp(a, "--help") == 0) {
 			printf("%s\n%s", usage, helptext);
 			return 0;
-		} else if (strcmp(a, "-V") == 0 || strcmp(a, "--version") == 0) {
+		} else if (strcmp(a, "-V") == 0 ||
+		           strcmp(a, "--version") == 0) {
 			printf("plotmap %s\n", PLOTMAP_VERSION);
 			return 0;
-		} else if ((v = optionvalue(argc, argv, &i, "-f", "--format"))) {
+		} else if ((v = optionvalue(argc, argv, &i, "-f",
+		                            "--format"))) {
 			name = v;
-		} else if ((v = optionvalue(argc, argv, &i, "-o", "--output"))) {
+		} else if ((v = optionvalue(argc, argv, &i, "-o",
+		                            "--output"))) {
 			output = v;
 		} else {
 			misuse("unknown option ", a);
@@ -177,7 +180,8 @@ int main(int argc, char **argv)
 		written = fclose(f) == 0 && written;
 	if (!written)
 		fatal("cannot write %s",
-		      output != nullptr ? output : "the map to standard output");
+		      output != nullptr ? output
+		                        : "the map to standard output");
 	outputpath = nullptr;
 
 	fprintf(stderr,

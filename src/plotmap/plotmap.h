@@ -58,8 +58,8 @@ struct mapcounts {
 	int notreached;
 	int chapters; // groups of pages not reached, one head each
 	int endings;
-	int depth;        // the largest depth
-	int deepest;      // the first page of that depth
+	int depth;   // the largest depth
+	int deepest; // the first page of that depth
 	int noending;
 	int broken;       // broken links of all pages
 	int brokenintree; // those of the pages in the tree: plotwalk's report

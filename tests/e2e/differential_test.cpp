@@ -215,7 +215,8 @@ std::string jsonstring(const std::string &s, size_t &i)
 		if (s[i] != '\\') {
 			v += s[i];
 		} else if (s[++i] == 'u') {
-			v += (char)strtol(s.substr(i + 1, 4).c_str(), nullptr, 16);
+			v += (char)strtol(s.substr(i + 1, 4).c_str(), nullptr,
+			                  16);
 			i += 4;
 		} else {
 			v += s[i];
@@ -257,18 +258,17 @@ std::vector<std::string> entries(const std::string &json,
 std::vector<std::string> reportofmap(const std::string &json)
 {
 	std::vector<std::string> pages, v;
-	std::string dir = member(json.substr(json.find("\"directory\"")),
-	                         "directory");
+	std::string dir =
+	        member(json.substr(json.find("\"directory\"")), "directory");
 	for (const std::string &p : entries(json, "pages"))
-		pages.push_back(member(p, "name") + (member(p, "reached") ==
-		                                             "true"
-		                                     ? ""
-		                                     : " out"));
+		pages.push_back(member(p, "name") +
+		                (member(p, "reached") == "true" ? "" : " out"));
 	for (const std::string &b : entries(json, "broken")) {
 		const std::string &page = pages[stoi(member(b, "from"))];
 		if (page.ends_with(" out"))
 			break;
-		v.push_back("  In " + dir + "\\" + page + ", can't find linked file " +
+		v.push_back("  In " + dir + "\\" + page +
+		            ", can't find linked file " +
 		            (member(b, "kind") == "file" ? member(b, "target")
 		                                         : member(b, "text")) +
 		            ".");
@@ -287,12 +287,14 @@ std::vector<std::string> reportlines(const std::string &report)
 	std::vector<std::string> v;
 	std::istringstream in(report);
 	for (std::string line; std::getline(in, line);) {
-		line = line.substr(0, line.size() - (line.ends_with("\r") ? 1 : 0));
+		line = line.substr(0, line.size() -
+		                              (line.ends_with("\r") ? 1 : 0));
 		if (line.starts_with("  In "))
 			v.push_back(line);
 		else if (line.ends_with(out))
-			v.push_back(line.substr(2, line.size() - 2 - out.size()) +
-			            " out");
+			v.push_back(
+			        line.substr(2, line.size() - 2 - out.size()) +
+			        " out");
 	}
 	return v;
 }
@@ -332,13 +334,14 @@ TEST_F(differential, mapagreeswithreport)
 			continue;
 		}
 		differ++;
-		ADD_FAILURE() << "seed " << seed << ", tree " << t << " in "
-		              << dir << ", argument "
-		              << (args.empty() ? "(none, in story)" : args[0])
-		              << "\n--- plotwalk, status " << walk.status << ":\n"
-		              << walk.out << "--- plotmap, status " << map.status
-		              << ":\n"
-		              << map.out;
+		ADD_FAILURE()
+		        << "seed " << seed << ", tree " << t << " in " << dir
+		        << ", argument "
+		        << (args.empty() ? "(none, in story)" : args[0])
+		        << "\n--- plotwalk, status " << walk.status << ":\n"
+		        << walk.out << "--- plotmap, status " << map.status
+		        << ":\n"
+		        << map.out;
 	}
 	if (differ > 0)
 		root.clear(); // keep the trees that differ for a look
