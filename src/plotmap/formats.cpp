@@ -154,7 +154,10 @@ static void putjsonlinks()
 		putstr(",\"to\":");
 		putnum(l.to);
 		putstr(",\"text\":");
-		putjsontext(&linktexts, l.text);
+		if (l.text < 0)
+			putquoted(flist[l.to].name);
+		else
+			putjsontext(&linktexts, l.text);
 		put("}", 1);
 	}
 }

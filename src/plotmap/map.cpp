@@ -81,11 +81,15 @@ static void seelink(const walklink *l)
 		page = l->page;
 	}
 	if (l->found == linkpage) {
+		// most links name their page as the directory lists it
+		const char *name = flist[l->entry].name;
+		int same = (int)strlen(name) == l->textlen &&
+		           memcmp(name, l->text, l->textlen) == 0;
 		links = (maplink *)grow(links, &linkcap, linkcount + 1,
 		                        sizeof *links);
-		links[linkcount++] =
-		        maplink{(uint16_t)l->page, (uint16_t)l->entry, l->line,
-		                keeptext(&linktexts, l->text, l->textlen)};
+		links[linkcount++] = maplink{
+		        (uint16_t)l->page, (uint16_t)l->entry, l->line,
+		        same ? -1 : keeptext(&linktexts, l->text, l->textlen)};
 	} else if (l->found == linknopage || l->found == linknofile) {
 		mapbroken b = {(uint16_t)l->page,
 		               (uint16_t)(l->found == linknofile), l->line, 0};

@@ -28,7 +28,7 @@ struct maplink {
 	uint16_t from; // the catalogue position of the page it stands in
 	uint16_t to;   // the catalogue position of the page it names
 	int line;
-	int text; // its value, in linktexts
+	int text; // its value, in linktexts; -1 for the page's own name
 };
 
 // One link that names nothing: a bare name no page has, or a path with a

@@ -73,7 +73,7 @@
   if (heads.length > 0) {
     const top = height + 80;
     height = top + 30;
-    for (const h of heads) height = place(h.id, height) + 2 * gap;
+    for (const h of heads) height = place(h.id, height + 12) + 2 * gap;
     band = { top: top, bottom: height };
   }
   const width = Math.max(...pages.map((p) => p.x)) + boxw;
@@ -121,6 +121,11 @@
     el("rect", { width: boxw, height: boxh }, g);
     el("title", {}, g).textContent = p.name;
     el("text", { x: 6, y: 16 }, g).textContent = shorten(p.name, 22);
+    if (kinds.includes("head")) {
+      const n = pages.filter((q) => q.head === p.id).length;
+      el("text", { class: "headlabel", x: 0, y: -3 }, g).textContent =
+        `A link to it brings back ${n === 1 ? "this page" : n + " pages"}`;
+    }
     p.box = g;
     // broken links: the first few targets, then how many more
     p.broken.slice(0, markmax).forEach(([text, n], k) => {
