@@ -313,25 +313,40 @@ static void countmarks(void (*mark)(int first, int count))
 	}
 }
 
-// A broken mark of the page: [page, text, links, first line, a file?].
-static void putmark(int first, int count)
+// The broken marks of the page whose broken links are kept, one entry:
+// [page, [texts], [links of each], [the first line of each], [a file?]],
+// each text once, in the order first met.
+static void putmarks()
 {
-	const mapbroken &b = broken[first];
+	texttable t;
 
+	if (brokencount == 0)
+		return;
+	starttexts(&t, brokencount);
+	for (int i = 0; i < brokencount; i++)
+		counttext(&t, i);
 	putentry("[");
-	putnum(b.from);
-	put(",", 1);
-	putjsontext(&brokentexts, b.text);
-	put(",", 1);
-	putnum(count);
-	put(",", 1);
-	putnum(b.line);
-	put(",", 1);
-	putnum(b.isfile);
+	putnum(broken[0].from);
+	for (int column = 0; column < 4; column++) {
+		putstr(",[");
+		for (int k = 0; k < t.used; k++) {
+			const mapbroken &b = broken[t.first[k]];
+			if (k > 0)
+				put(",", 1);
+			if (column == 0)
+				putjsontext(&brokentexts, b.text);
+			else
+				putnum(column == 1   ? t.count[k]
+				       : column == 2 ? b.line
+				                     : b.isfile);
+		}
+		put("]", 1);
+	}
 	put("]", 1);
+	endtexts(&t);
 }
 
-// The page's data after the broken links: edges as [from, to, links,
+// The page's data after the broken marks: edges as [from, to, links,
 // first line], then the pages and counts.
 static void putpageend()
 {
@@ -475,7 +490,7 @@ void endpage()
 {
 	if (format != formathtml)
 		return;
-	countmarks(putmark);
+	putmarks();
 	brokencount = 0;
 	brokentexts.used = 0;
 }

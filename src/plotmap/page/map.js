@@ -39,16 +39,18 @@
   function shorten(s, n) { return s.length > n ? s.slice(0, n - 1) + "\u2026" : s; }
 
   // Each page's links: out and in as [page, links, first line], broken as
-  // [text, links, first line, file?]; the marks it shows and its height.
-  pages.forEach((p, i) => { p.id = i; p.out = []; p.in = []; p.broken = []; p.kids = []; });
+  // columns of texts, links, first lines and whether a file is meant; the
+  // marks it shows and its height.
+  const none = [[], [], [], []];
+  pages.forEach((p, i) => { p.id = i; p.out = []; p.in = []; p.broken = none; p.kids = []; });
   for (const [from, to, n, line] of data.edges) {
     pages[from].out.push([to, n, line]);
     pages[to].in.push([from, n, line]);
   }
-  for (const [page, text, n, line, file] of data.broken) pages[page].broken.push([text, n, line, file]);
+  for (const [page, ...columns] of data.broken) pages[page].broken = columns;
   for (const p of pages) {
     if (p.parent !== null) pages[p.parent].kids.push(p);
-    p.marks = Math.min(p.broken.length, markmax) + (p.broken.length > markmax ? 1 : 0);
+    p.marks = Math.min(p.broken[0].length, markmax) + (p.broken[0].length > markmax ? 1 : 0);
     p.height = boxh + p.marks * markh;
   }
 
@@ -111,7 +113,7 @@
         }, edgelayer);
   }
   for (const p of pages) {
-    const kinds = ["box"];
+    const kinds = ["box", "far"];
     if (p.id === data.root) kinds.push("root");
     if (p.ending) kinds.push("ending");
     if (!p.reached) kinds.push("notreached");
@@ -119,6 +121,8 @@
     if (p.reached && p.noending) kinds.push("noending");
     const g = el("g", { class: kinds.join(" "), transform: `translate(${p.x},${p.y})`, "data-page": p.id }, boxlayer);
     el("rect", { width: boxw, height: boxh }, g);
+    const [texts, counts, lines, files] = p.broken;
+    if (texts.length > 0) el("rect", { class: "marked", y: boxh, width: 8, height: 3 }, g);
     el("title", {}, g).textContent = p.name;
     el("text", { x: 6, y: 16 }, g).textContent = shorten(p.name, 22);
     if (kinds.includes("head")) {
@@ -127,26 +131,49 @@
         `A link to it brings back ${n === 1 ? "this page" : n + " pages"}`;
     }
     p.box = g;
-    // broken links: the first few targets, then how many more
-    p.broken.slice(0, markmax).forEach(([text, n], k) => {
-      const m = el("g", { class: "mark", transform: `translate(4,${boxh + markh * k})` }, g);
-      el("line", { x1: 0, y1: 6, x2: 8, y2: 6 }, m);
-      el("text", { x: 11, y: 9 }, m).textContent = shorten(text, 22) + (n > 1 ? ` \u00d7${n}` : "");
+    // broken links, a red dash and a line each: the first few targets,
+    // then how many more
+    texts.slice(0, markmax).forEach((text, k) => {
+      el("text", { class: "mark", x: 4, y: boxh + markh * k + 9 }, g).textContent =
+        "\u2014 " + shorten(text, 22) + (counts[k] > 1 ? ` \u00d7${counts[k]}` : "");
     });
-    if (p.broken.length > markmax) {
-      const links = p.broken.reduce((sum, b) => sum + b[1], 0);
-      const m = el("g", { class: "mark", transform: `translate(4,${boxh + markh * markmax})` }, g);
-      el("text", { x: 11, y: 9 }, m).textContent = `+${p.broken.length - markmax} more, ${links} links in all`;
+    if (texts.length > markmax) {
+      const links = counts.reduce((sum, n) => sum + n, 0);
+      el("text", { class: "mark", x: 4, y: boxh + markh * markmax + 9 }, g).textContent =
+        `\u2014 +${texts.length - markmax} more, ${links} links in all`;
     }
   }
 
   // Pan and zoom: the view's transform, moved by dragging and the wheel.
   let tx = 0, ty = 0, k = 1;
-  function show() { view.setAttribute("transform", `translate(${tx},${ty}) scale(${k})`); }
+  // Only the boxes near the view show their texts, and none when the map
+  // is too small to read: laying out thousands of texts takes longer than
+  // drawing all the rest.
+  let vw = 0, vh = 0, pendingtexts = false;
+  function showtexts() {
+    pendingtexts = false;
+    const x0 = -tx / k - boxw, x1 = (vw - tx) / k, y0 = -ty / k - markh * 5, y1 = (vh - ty) / k;
+    for (const p of pages) {
+      const near = k >= 0.35 && p.x > x0 && p.x < x1 && p.y > y0 && p.y < y1;
+      if (near !== p.near) p.box.classList.toggle("far", !(p.near = near));
+    }
+  }
+  function show() {
+    view.setAttribute("transform", `translate(${tx},${ty}) scale(${k})`);
+    if (!pendingtexts) requestAnimationFrame(showtexts);
+    pendingtexts = true;
+  }
+  function measure() {
+    const r = svg.getBoundingClientRect();
+    vw = r.width;
+    vh = r.height;
+  }
+  window.addEventListener("resize", () => { measure(); show(); });
   // The whole width, the root in the middle of the height; the whole map
   // when it is short.
   function fit() {
-    const r = svg.getBoundingClientRect(), root = pages[data.root];
+    measure();
+    const r = { width: vw, height: vh }, root = pages[data.root];
     k = Math.max(0.05, Math.min(1, (r.width - 160) / (width + 120)));
     tx = 100 * k + Math.max(0, (r.width - (width + 120) * k) / 2);
     if (height * k < r.height - 40) ty = (r.height - height * k) / 2;
@@ -154,10 +181,9 @@
     show();
   }
   function centre(p) {
-    const r = svg.getBoundingClientRect();
     k = Math.max(k, 0.8);
-    tx = r.width / 2 - (p.x + boxw / 2) * k;
-    ty = r.height / 2 - (p.y + boxh / 2) * k;
+    tx = vw / 2 - (p.x + boxw / 2) * k;
+    ty = vh / 2 - (p.y + boxh / 2) * k;
     show();
   }
   svg.addEventListener("wheel", (e) => {
@@ -218,11 +244,12 @@
     for (const list of [panel.out, panel.into, panel.broken]) list.textContent = "";
     p.out.forEach(([to, n, line]) => pagelink(to, links(n, line), panel.out));
     p.in.forEach(([from, n, line]) => pagelink(from, links(n, line), panel.into));
-    p.broken.forEach(([text, n, line, file]) =>
-      html("li", `${text}${file ? " (a file)" : ""}${links(n, line)}`, panel.broken));
+    const [texts, counts, lines, files] = p.broken;
+    texts.forEach((text, k) =>
+      html("li", `${text}${files[k] ? " (a file)" : ""}${links(counts[k], lines[k])}`, panel.broken));
     if (p.out.length === 0) html("li", "none", panel.out);
     if (p.in.length === 0) html("li", "none", panel.into);
-    if (p.broken.length === 0) html("li", "none", panel.broken);
+    if (texts.length === 0) html("li", "none", panel.broken);
   }
   boxlayer.addEventListener("click", (e) => {
     const g = e.target.closest(".box");
@@ -273,5 +300,8 @@
   document.title = `Map of ${data.directory}`;
 
   fit();
-  requestAnimationFrame(() => { document.body.dataset.ready = String(Math.round(performance.now())); });
+  // ready once the first frame is drawn
+  requestAnimationFrame(() => requestAnimationFrame(() => {
+    document.body.dataset.ready = String(Math.round(performance.now()));
+  }));
 })();
