@@ -853,6 +853,10 @@ static int entryof(const uint16_t *status)
 
 // Tells the observer of a link in the page being scanned: its value of
 // len bytes, what a report line would name, and what it found.
+//
+// The steps of the scanner from here on come in two, by their template
+// argument told: with an observer to tell, or making report lines, so
+// that plotwalk's own path has no test for an observer at every link.
 static void tell(linkfound found, const char *value, int len,
                  const char *target, int targetlen, const uint16_t *status)
 {
@@ -870,21 +874,23 @@ static void tell(linkfound found, const char *value, int len,
 // Marks the page whose status is given as reached, or reports the value
 // of len bytes that named it when there is none; an observer is told
 // either way, and no report line is made.
+template <bool told>
 static void reach(uint16_t *status, const char *value, int len,
                   const char *lead, int leadlen)
 {
-	if (observer != nullptr)
+	if constexpr (told)
 		tell(status != nullptr ? linkpage : linknopage, value, len,
 		     value, len, status);
 	if (status != nullptr)
 		// a store either way: which one is hard to foresee
 		*status = *status == scanned ? scanned : pending;
-	else if (observer == nullptr)
+	else if constexpr (!told)
 		reportmissing(lead, leadlen, value, len);
 }
 
 // Follows a value with a directory part, of len bytes at value: probes
 // the path it joins.
+template <bool told>
 static void followpath(const char *value, int len, const char *lead,
                        int leadlen)
 {
@@ -893,7 +899,7 @@ static void followpath(const char *value, int len, const char *lead,
 	settext(ref, refsize, value, len);
 	int n = expandworkfile(ref, joined, joinedsize);
 	int found = probe(joined, n);
-	if (observer != nullptr)
+	if constexpr (told)
 		tell(found ? linkfile : linknofile, value, len, joined, n,
 		     nullptr);
 	else if (!found)
@@ -913,6 +919,7 @@ static uint16_t *statusof(const char *value, int len)
 // a bare name names, probes a path with a directory part, and reports
 // what it cannot find.  Returns how far the search for the next equals
 // sign moves on, or 0 when the rest of the piece is dropped.
+template <bool told>
 static int followat(char *line, int e, const char *lead, int leadlen)
 {
 	char *after = line + e + 1;
@@ -924,14 +931,14 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 	} else {
 		const memoentry &m = memoslot(after);
 		if (recalls(m, after)) {
-			reach(m.status, after, m.len, lead, leadlen);
+			reach<told>(m.status, after, m.len, lead, leadlen);
 			return m.len;
 		}
 		len = plainvalue(line, e);
 		if (len > 0) {
 			uint16_t *status = statusof(after, len);
 			remember(after, len, status);
-			reach(status, after, len, lead, leadlen);
+			reach<told>(status, after, len, lead, leadlen);
 			return len;
 		}
 		len = cut(line + e, &v);
@@ -940,14 +947,15 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 		return len;
 	const char *value = line + e + v.start;
 	if (v.hasseparator)
-		followpath(value, len, lead, leadlen);
+		followpath<told>(value, len, lead, leadlen);
 	else
-		reach(statusof(value, len), value, len, lead, leadlen);
+		reach<told>(statusof(value, len), value, len, lead, leadlen);
 	return len;
 }
 
 // Follows the references of one piece of a page, which has room for
 // linesize + linepad bytes.
+template <bool told>
 static void scanpiece(char *line, const char *lead, int leadlen)
 {
 	uint64_t equals[piecewords];
@@ -963,7 +971,7 @@ static void scanpiece(char *line, const char *lead, int leadlen)
 			// the reference's length, which may land in the value
 			if (e < from)
 				continue;
-			int len = followat(line, e, lead, leadlen);
+			int len = followat<told>(line, e, lead, leadlen);
 			if (len <= 0)
 				return;
 			from = e + len;
@@ -1003,8 +1011,12 @@ void plotwalk(const char *name)
 	int leadlen = missinglead(lead, leadsize, page);
 
 	// a piece of a line without an equals sign holds no reference
-	while (hostfgetswith(line, linesize, file, '=') != nullptr)
-		scanpiece(line, lead, leadlen);
+	if (observer == nullptr)
+		while (hostfgetswith(line, linesize, file, '=') != nullptr)
+			scanpiece<false>(line, lead, leadlen);
+	else
+		while (hostfgetswith(line, linesize, file, '=') != nullptr)
+			scanpiece<true>(line, lead, leadlen);
 
 	flushreport();
 	free(line);
