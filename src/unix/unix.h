@@ -1,8 +1,8 @@
 // The POSIX host's own interfaces, between its files: the Win32 path
 // rules (paths.cpp), the directory listings and the letter-case match
 // (listings.cpp), resolving a program path to a host entry (resolve.cpp),
-// the text-mode reader (reader.cpp) and the calls of host.h that open
-// (open.cpp).
+// the text-mode reader (reader.cpp), the calls of host.h that open
+// (open.cpp), and running out of memory or descriptors (resources.cpp).
 #ifndef PLOTWALK_UNIX_H
 #define PLOTWALK_UNIX_H
 
@@ -51,11 +51,13 @@ void cacheadd(textcache *c, const char *key, int len, int value,
               const char *text);
 
 // resolve.cpp: what a program path names on the host.
-constexpr int entrymissing = 0; // nothing of that name
-constexpr int entryfound = 1;
-constexpr int entrybroken = 2; // a link that stat cannot follow
+enum entrystate {
+	entrymissing, // nothing of that name
+	entryfound,
+	entrybroken, // a link that stat cannot follow: dangling or a loop
+};
 struct hostentry {
-	int found;      // entrymissing, entryfound or entrybroken
+	entrystate found;
 	int dirpath;    // the path names only a directory
 	struct stat st; // what it names, once found
 	char path[hostpathsize];
@@ -73,8 +75,9 @@ struct hostfile {
 	int eof;
 };
 
-// open.cpp: out of memory or descriptors, no answer can be trusted.
-void checkresources(int err);
-void *xmalloc(size_t n);
+// resources.cpp: out of memory or descriptors, no answer can be trusted,
+// and the run ends.
+void checkresources(int err); // err from a failed opening
+void *xmalloc(size_t n);      // never nullptr
 
 #endif
