@@ -14,11 +14,17 @@
 constexpr int hostpathsize = 4096; // a path on the host, NUL included
 
 // paths.cpp: the rules by which Win32 takes a path, as pure functions.
+// "a\\./b/../c/" => "a/c", *dirpath 1; "/../a" => "/a"; "" => "."
 int normalise(const char *path, char *out, int size, int *dirpath);
+// "x. ." => 1 ("x") as the last component, "x.." => 2 ("x.") as an inner one
 int stripped(const char *name, int len, int last);
+// ".." => 1; "..." => 0; ".a" => 0
 int isdotname(const char *name, int len);
+// "a/b/c" => 4 ("c"), *dirlen 3; "/a" => 1, *dirlen 1 ("/")
 int lastcomponent(const char *text, int len, int *dirlen);
+// "a\\b/c.gif" => 4 ("a\\b/"); "c.gif" => 0
 int dirpartlen(const char *path, int len);
+// "a" and "b" => "a/b"; "." and "b" => "b"; "/" and "b" => "/b"
 int joinpath(char *out, int size, const char *dir, const char *name, int len);
 
 // listings.cpp: a directory's entries, read once a run, with the type
@@ -62,6 +68,8 @@ struct hostentry {
 	struct stat st; // what it names, once found
 	char path[hostpathsize];
 };
+// "dir./page.htm " => entryfound, path "dir/Page.HTM", where that file
+// is the only case match
 void resolvepath(const char *path, int len, hostentry *e);
 
 // reader.cpp
