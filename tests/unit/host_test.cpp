@@ -231,7 +231,7 @@ TEST(pathrules, astext)
 	EXPECT_EQ(normalise("abcd", small, sizeof small, &dirpath), -1);
 }
 
-// Random trees against a plain model of the host's rules.  Each tree lies
+// Random trees against a simple model of the host's rules.  Each tree lies
 // in a fresh directory of its own, beside an empty working directory, and
 // every path names it exactly, so that nothing the host remembers of one
 // tree, or of a working directory listed before, is asked of another.
