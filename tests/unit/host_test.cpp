@@ -701,6 +701,10 @@ TEST_F(host, opendirerrors)
 	        {at("loop/x"), noent},
 	        {at("dir."), ok},
 	        {at("dir. ."), ok},
+	        // a last component of dots and blanks names its directory
+	        {at("dir/..."), ok},
+	        {backslashed(at("a/b")) + "\\. ", ok},
+	        {at("missing/..."), noent},
 	        {at("missing/../dir"), ok},
 	        {at("dir/../../") + root.substr(root.rfind('/') + 1) + "/a",
 	         ok},
