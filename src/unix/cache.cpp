@@ -1,7 +1,8 @@
 // A cache of texts and what they stand for: keys one after another in an
 // arena, each followed by a text of its own, and an open-addressing table
 // of slots kept half empty.  When either fills, it starts over: a run
-// needs only what it met lately, and a small cache touches few pages.
+// needs only what it met lately, and a small cache touches few memory
+// pages.
 #include "unix.h"
 
 #include <string.h>

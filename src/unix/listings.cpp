@@ -35,10 +35,9 @@ static unsigned listingcount;
 static listing *newlisting(const char *path)
 {
 	listing *l = (listing *)xmalloc(sizeof *l);
+	size_t pathsize = strlen(path) + 1;
 
-	l->path = strdup(path);
-	if (l->path == nullptr)
-		die();
+	l->path = (char *)memcpy(xmalloc(pathsize), path, pathsize);
 	l->cap = 4096;
 	l->used = 0;
 	l->count = 0;
@@ -54,9 +53,10 @@ static void listentry(listing *l, const char *name, unsigned char type)
 
 	if (l->used + 1 + n > l->cap) {
 		l->cap = 2 * l->cap + 1 + n;
-		l->names = (char *)realloc(l->names, l->cap);
-		if (l->names == nullptr)
-			die();
+		char *names = (char *)xmalloc(l->cap);
+		memcpy(names, l->names, l->used);
+		free(l->names);
+		l->names = names;
 	}
 	l->names[l->used] = (char)type;
 	memcpy(l->names + l->used + 1, name, n);
@@ -72,9 +72,8 @@ static void endlisting(listing *l)
 	while (size < 2u * l->count)
 		size *= 2;
 	l->mask = size - 1;
-	l->slots = (int *)calloc(size, sizeof *l->slots);
-	if (l->slots == nullptr)
-		die();
+	l->slots = (int *)xmalloc(size * sizeof *l->slots);
+	memset(l->slots, 0, size * sizeof *l->slots);
 	for (size_t off = 1, len; off < l->used; off += len + 2) {
 		len = strlen(l->names + off);
 		unsigned h = hashfolded(l->names + off, (int)len) & l->mask;
@@ -90,9 +89,8 @@ static void addlisting(listing *l)
 		unsigned oldsize = listings ? listingsmask + 1 : 0;
 		unsigned size = oldsize ? 2 * oldsize : 16;
 		listing **old = listings;
-		listings = (listing **)calloc(size, sizeof *listings);
-		if (listings == nullptr)
-			die();
+		listings = (listing **)xmalloc(size * sizeof *listings);
+		memset(listings, 0, size * sizeof *listings);
 		listingsmask = size - 1;
 		listingcount = 0;
 		for (unsigned i = 0; i < oldsize; i++)

@@ -1,7 +1,7 @@
 // The calls of host.h that open directories and files on POSIX.  The
 // program's paths are Windows paths: resolve.cpp finds what Win32 would
-// open for them.  Running out of memory or descriptors is no verdict: it
-// flushes the report and aborts.
+// open for them.  Running out of memory or descriptors is no verdict:
+// resources.cpp ends the run.
 #include "unix.h"
 
 #include <dirent.h>
@@ -32,21 +32,6 @@ static textcache probecache = {
 struct hostdir {
 	DIR *dir;
 };
-
-void checkresources(int err)
-{
-	if (err == EMFILE || err == ENFILE || err == ENOMEM)
-		die();
-}
-
-void *xmalloc(size_t n)
-{
-	void *p = malloc(n);
-
-	if (p == nullptr)
-		die();
-	return p;
-}
 
 hostdir *hostopendir(const char *path)
 {
@@ -105,9 +90,8 @@ static hostfile *openentry(hostentry *e)
 		close(fd);
 		return nullptr;
 	}
-	hostfile *f = (hostfile *)calloc(1, sizeof *f);
-	if (f == nullptr)
-		die();
+	hostfile *f = (hostfile *)xmalloc(sizeof *f);
+	*f = hostfile{};
 	f->fd = fd;
 	f->left = e->st.st_size;
 	return f;

@@ -8,10 +8,19 @@
 //  - the last component loses its trailing dots and blanks, an inner one
 //    a single trailing dot, unless an entry of the written name exists
 //    (the caller's part): stripped;
-//  - a component that strips down to '.' or '..' is no step: isdotname;
+//  - a last component of nothing but dots and blanks strips to nothing
+//    and names its directory, as a trailing separator does: stripped
+//    (resolve.cpp takes the directory);
+//  - a component that strips down to '.' or '..' is no step and names
+//    nothing: isdotname;
 //  - the directory part ends at the last separator: lastcomponent for
 //    normalised text, dirpartlen for a program path.
-// The letter-case match needs the directory's entries: listings.cpp.
+// pathrules.astext in tests/unit/host_test.cpp gives each rule a row.
+// Two more need the disk, and resolve.cpp applies them: a path through a
+// file, a FIFO or a loop names nothing, while a dangling link, or a loop,
+// as the last component is there but broken, neither a directory nor a
+// file; host.opendirerrors holds both.  The letter-case match needs the
+// directory's entries: listings.cpp.
 #include "unix.h"
 
 #include <string.h>

@@ -53,6 +53,17 @@ static const std::vector<runcase> cataloguecases = {
          {"s"},
          opened("s", 3, "s",
                 parttree(1, "OLD.HTM~", {"page.html.bak", "x.htmL"}))},
+        // dot files and editor backups are HTML names, and a dot sorts
+        // before capitals
+        {"dot_names",
+         {{"s/begin.htm~", ""},
+          {"s/A.htm", ""},
+          {"s/.cave.htm.swp", ""},
+          {"s/.b.htm", "<a href=.CAVE.HTM.SWP>"},
+          {"s/Cave.Htm", ""},
+          {"s/.hidden", ""}},
+         {"s"},
+         opened("s", 4, "s", parttree(2, ".b.htm", {"A.htm", "begin.htm~"}))},
         {"subdir_linked",
          {{"s/a.htm", "<a href=x.htm>"}, {"s/x.htm/", ""}},
          {"s"},

@@ -1,7 +1,8 @@
 // Preloaded into a run to make one of its calls fail: the allocation
 // (malloc, calloc or realloc) numbered PLOTWALK_FAILALLOC returns nullptr,
 // and the opening of a file or directory (open or opendir) numbered
-// PLOTWALK_FAILOPEN fails as when descriptors or memory run out.  At exit
+// PLOTWALK_FAILOPEN fails as when descriptors or memory run out, with the
+// errno PLOTWALK_FAILERRNO when that is set.  At exit
 // the two counts go to PLOTWALK_FAILALLOC_COUNT, so that a caller knows
 // when N lies past the last one.
 #include <dirent.h>
@@ -68,11 +69,12 @@ extern "C" void *realloc(void *p, size_t n)
 	return failnow(allocs, ENOMEM) ? nullptr : __libc_realloc(p, n);
 }
 
-// Each way of running out in turn.
+// Each way of running out in turn, or the one asked for.
 static int openerror()
 {
 	static const int errors[] = {EMFILE, ENFILE, ENOMEM};
-	return errors[opens.count % 3];
+	const char *e = getenv("PLOTWALK_FAILERRNO");
+	return e != nullptr ? atoi(e) : errors[opens.count % 3];
 }
 
 extern "C" int open(const char *path, int flags, ...)

@@ -2,8 +2,10 @@
 // anything on the disk, and output that cannot be delivered.
 #include "harness.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -358,6 +360,40 @@ TEST_F(e2e, resourcefailures)
 		nodes.push_back(
 		        {"wide/orphan" + std::to_string(i) + ".htm", ""});
 	tree(nodes);
+	// a directory that cannot be opened for want of descriptors or
+	// memory: the catalogue's, one listed to match letter case on the
+	// way to it, and one listed so after a report line is made; each
+	// run aborts with what it printed, and never takes the directory
+	// for one that does not exist
+	const std::vector<std::string> zz =
+	        opened("late", 1, "late", {miss("late\\a.htm", "zz.htm")});
+	struct {
+		const char *arg;
+		int open; // the opening that fails
+		int error;
+		std::vector<std::string> lines; // printed before the abort
+	} diropens[] = {
+	        {"story", 1, EMFILE, {}}, {"story", 1, ENFILE, {}},
+	        {"story", 1, ENOMEM, {}}, {"STORY", 1, EMFILE, {}},
+	        {"STORY", 1, ENFILE, {}}, {"STORY", 1, ENOMEM, {}},
+	        {"late", 3, EMFILE, zz},  {"late", 3, ENFILE, zz},
+	        {"late", 3, ENOMEM, zz},
+	};
+	setenv("LD_PRELOAD", PLOTWALK_FAILALLOC, 1);
+	for (auto &c : diropens) {
+		setenv("PLOTWALK_FAILOPEN", std::to_string(c.open).c_str(), 1);
+		setenv("PLOTWALK_FAILERRNO", std::to_string(c.error).c_str(),
+		       1);
+		runresult r = run({c.arg});
+		std::string what = std::string(c.arg) + ", opening " +
+		                   std::to_string(c.open) + " fails with " +
+		                   strerror(c.error);
+		EXPECT_EQ(r.signal, SIGABRT) << what;
+		EXPECT_EQ(r.out, report(c.lines)) << what;
+	}
+	unsetenv("PLOTWALK_FAILOPEN");
+	unsetenv("PLOTWALK_FAILERRNO");
+	unsetenv("LD_PRELOAD");
 	std::string countfile = at("count");
 	for (const char *dir : {"story", "late", "wide"}) {
 		runresult good = run({dir});

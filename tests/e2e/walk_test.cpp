@@ -125,6 +125,21 @@ static const std::vector<runcase> walkcases = {
                  miss(a, "story\\pics\\none.gif"),
                  miss(a, "story\\pics\\q.gif")},
                 parttree(1, "a.htm", {"b.htm"}))},
+        // names that begin with a dot are names, bare or in a path
+        {"dot_targets",
+         {{"story/a.htm", "<a href=.b.htm> <a href=..c.htm> "
+                          "<img src=pics/.x.gif> <img src=PICS/.X.GIF> "
+                          "<img src=\"pics/..y.gif\"> <img src=.pics/z.gif> "
+                          "<img src=pics/.none.gif>"},
+          {"story/.b.htm", ""},
+          {"story/..c.htm", ""},
+          {"story/.d.htm", ""},
+          {"story/pics/.x.gif", ""},
+          {"story/pics/..y.gif", ""},
+          {"story/.pics/z.gif", ""}},
+         {"story/a.htm"},
+         opened("story/a.htm", 4, "story", {miss(a, "story\\pics\\.none.gif")},
+                parttree(3, "a.htm", {".d.htm"}))},
         {"width",
          {{"story/x.htm", "<img src=a.gif width=100>"}, {"story/a.gif", ""}},
          {"story"},

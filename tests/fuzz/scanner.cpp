@@ -82,7 +82,7 @@ template <typename F> static std::string captured(F fn)
 }
 
 // What the page's report lines must be, and the marks it must leave, by
-// the plain loop over pieces: the first equals sign at or after a cursor
+// the simplest loop over pieces: the first equals sign at or after a cursor
 // that moves on by each reference's length, getworkfile, expandworkfile,
 // a probe for a path and indexofname for a bare name.  Checks the marks.
 static std::string model()

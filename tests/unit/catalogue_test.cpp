@@ -43,8 +43,8 @@ std::vector<int> statuses(const std::vector<flistentry> &list)
 	return v;
 }
 
-// The lookup rule written out plainly: same length, and bytes equal once
-// a-z are taken as A-Z.
+// The lookup rule written out the simplest way: same length, and bytes equal
+// once a-z are taken as A-Z.
 int linearindex(const flistentry *list, const std::string &q, int count)
 {
 	auto fold = [](unsigned char c) {
@@ -99,7 +99,7 @@ class catalogue : public ::testing::Test {
 		close(saved);
 		close(null);
 	}
-	// The catalogue's lookups must agree with the plain rule and with a
+	// The catalogue's lookups must agree with linearindex and with a
 	// lookup over a copy of the records; the indexed one also for the
 	// name as it stands inside a page, with more text after it.
 	void checklookup(const std::string &q)
@@ -310,7 +310,8 @@ TEST_F(catalogue, twins)
 	EXPECT_EQ(indexofname(flist, "\xe0.htm", flistentries - 1), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 7), -1);
 	EXPECT_EQ(indexofname(flist, "b.html", 8), 7);
-	// and a catalogue changed since it was indexed is searched plainly
+	// and a catalogue whose count changed since it was indexed is
+	// indexed again
 	flistentries = 7;
 	EXPECT_EQ(findname("B.HTML", 6), -1);
 	EXPECT_EQ(findname("[x].HTM", 7), 4);
@@ -372,10 +373,11 @@ TEST_F(catalogue, manynames)
 	}
 }
 
-// The memo of plain values answers as the plain lookup does, for values
-// of every length up to one past the longest it keeps, each met in turn
-// with near misses that may share its memo entry: one byte longer or
-// shorter, and any other byte, letter case too, at each position.
+// The memo of unquoted values answers as cutting them and looking them up
+// does, for values of every length up to one past the longest it keeps,
+// each met in turn with near misses that may share its memo entry: one
+// byte longer or shorter, and any other byte, letter case too, at each
+// position.
 TEST_F(catalogue, memorecall)
 {
 	// catalogued as the program does, for the smallest memo, then filled

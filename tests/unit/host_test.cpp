@@ -144,34 +144,46 @@ std::vector<std::string> split(const std::string &text)
 } // namespace
 
 // The Win32 path rules as text, with no file system: what a path is once
-// normalised, its directory part as written, and its last component
-// once stripped.
+// normalised, its directory part as written and once normalised, and its
+// last component once stripped; then single components, stripped as the
+// last one or as an inner one.
 TEST(pathrules, astext)
 {
 	struct {
 		const char *path, *norm;
-		int dirpath, dirpart;
-		const char *last; // the last component, stripped
+		int dirpath, dirpart; // normalise's *dirpath, dirpartlen
+		int dirlen;           // lastcomponent's *dirlen
+		const char *last;     // the last component, stripped
 	} cases[] = {
-	        {"a/b\\c", "a/b/c", 0, 4, "c"},
-	        {"a//\\b", "a/b", 0, 4, "b"},
-	        {"\\a", "/a", 0, 1, "a"},
-	        {"/", "/", 0, 1, ""},
-	        {"a/", "a", 1, 2, "a"},
-	        {"a\\.\\b", "a/b", 0, 4, "b"},
-	        {"a/../b", "b", 0, 5, "b"},
-	        {"a/..", ".", 0, 2, ""},
-	        {"../a", "../a", 0, 3, "a"},
-	        {"a/../../b", "../b", 0, 8, "b"},
-	        {"/..", "/", 0, 1, ""},
-	        {"/../a", "/a", 0, 4, "a"},
-	        {"", ".", 0, 0, ""},
-	        {".", ".", 0, 0, ""},
-	        {"file. .", "file. .", 0, 0, "file"},
-	        {"dir./x. ", "dir./x. ", 0, 5, "x"},
-	        {"...", "...", 0, 0, ""},
-	        {"a/b/", "a/b", 1, 4, "b"},
-	        {"a/.b/../c", "a/c", 0, 8, "c"},
+	        {"a/b\\c", "a/b/c", 0, 4, 3, "c"},
+	        {"a//\\b", "a/b", 0, 4, 1, "b"},
+	        {"\\a", "/a", 0, 1, 1, "a"},
+	        {"/", "/", 0, 1, 1, ""},
+	        {"a/", "a", 1, 2, 0, "a"},
+	        {"a\\.\\b", "a/b", 0, 4, 1, "b"},
+	        {"a/../b", "b", 0, 5, 0, "b"},
+	        {"a/..", ".", 0, 2, 0, ""},
+	        {"../a", "../a", 0, 3, 2, "a"},
+	        {"a/../../b", "../b", 0, 8, 2, "b"},
+	        {"/..", "/", 0, 1, 1, ""},
+	        {"/../a", "/a", 0, 4, 1, "a"},
+	        {"", ".", 0, 0, 0, ""},
+	        {".", ".", 0, 0, 0, ""},
+	        {"file. .", "file. .", 0, 0, 0, "file"},
+	        {"dir./x. ", "dir./x. ", 0, 5, 4, "x"},
+	        {"...", "...", 0, 0, 0, ""},
+	        {"a/b/", "a/b", 1, 4, 1, "b"},
+	        {"a/.b/../c", "a/c", 0, 8, 1, "c"},
+	        {"a\\./b/../c/", "a/c", 1, 11, 1, "c"},
+	        {"a\\b/c.gif", "a/b/c.gif", 0, 4, 3, "c.gif"},
+	        {"x/y/z/last", "x/y/z/last", 0, 6, 5, "last"},
+	        // a last component of dots and blanks names its directory
+	        {"a/. ", "a/. ", 0, 2, 1, ""},
+	        {"a\\...", "a/...", 0, 2, 1, ""},
+	        // names that begin with a dot are names
+	        {".a/..b", ".a/..b", 0, 3, 2, "..b"},
+	        {"../.../a", "../.../a", 0, 7, 6, "a"},
+	        {".a.", ".a.", 0, 0, 0, ".a"},
 	};
 	for (auto &c : cases) {
 		char out[hostpathsize];
@@ -181,31 +193,49 @@ TEST(pathrules, astext)
 		EXPECT_EQ(dirpath, c.dirpath) << c.path;
 		EXPECT_EQ(dirpartlen(c.path, (int)strlen(c.path)), c.dirpart)
 		        << c.path;
-		int dirlen, last = lastcomponent(out, n, &dirlen);
+		int dirlen = -1, last = lastcomponent(out, n, &dirlen);
+		EXPECT_EQ(dirlen, c.dirlen) << c.path;
 		EXPECT_EQ(std::string(out + last,
 		                      stripped(out + last, n - last, 1)),
 		          c.last)
 		        << c.path;
 	}
-	// an inner component loses one trailing dot; "." and ".." are no
-	// names
-	EXPECT_EQ(stripped("dir..", 5, 0), 4);
-	EXPECT_EQ(stripped("dir .", 5, 0), 4);
-	EXPECT_TRUE(isdotname("..", 2));
-	EXPECT_FALSE(isdotname("...", 3));
-	EXPECT_FALSE(isdotname(".a", 2));
+	struct {
+		const char *name;
+		int last;         // stripped as the last component
+		const char *kept; // what is left; nothing names the directory
+		int dotname;      // what is left is "." or "..": no step
+	} components[] = {
+	        {"x. .", 1, "x", 0},      {"x..", 0, "x.", 0},
+	        {"dir..", 0, "dir.", 0},  {"dir .", 0, "dir ", 0},
+	        {"dir. ", 0, "dir. ", 0}, {"dir. ", 1, "dir", 0},
+	        {"...", 0, "..", 1},      {"....", 0, "...", 0},
+	        {"...", 1, "", 0},        {". .", 1, "", 0},
+	        {". .", 0, ". ", 0},      {".a", 1, ".a", 0},
+	        {".a.", 0, ".a", 0},      {"..a", 1, "..a", 0},
+	        {"a..", 1, "a", 0},
+	};
+	for (auto &c : components) {
+		int len = stripped(c.name, (int)strlen(c.name), c.last);
+		EXPECT_EQ(std::string(c.name, len), c.kept)
+		        << c.name << (c.last ? " last" : " inner");
+		EXPECT_EQ(isdotname(c.name, len), c.dotname)
+		        << c.name << (c.last ? " last" : " inner");
+	}
 	char joined[8];
 	EXPECT_TRUE(joinpath(joined, sizeof joined, ".", "ab", 2));
 	EXPECT_STREQ(joined, "ab");
 	EXPECT_TRUE(joinpath(joined, sizeof joined, "/", "ab", 2));
 	EXPECT_STREQ(joined, "/ab");
+	EXPECT_TRUE(joinpath(joined, sizeof joined, "a", "b", 1));
+	EXPECT_STREQ(joined, "a/b");
 	EXPECT_FALSE(joinpath(joined, sizeof joined, "dir", "abcd", 4));
 	char small[4];
 	int dirpath;
 	EXPECT_EQ(normalise("abcd", small, sizeof small, &dirpath), -1);
 }
 
-// Random trees against a plain model of the host's rules.  Each tree lies
+// Random trees against a simple model of the host's rules.  Each tree lies
 // in a fresh directory of its own, beside an empty working directory, and
 // every path names it exactly, so that nothing the host remembers of one
 // tree, or of a working directory listed before, is asked of another.
@@ -676,6 +706,10 @@ TEST_F(host, opendirerrors)
 	        {at("loop/x"), noent},
 	        {at("dir."), ok},
 	        {at("dir. ."), ok},
+	        // a last component of dots and blanks names its directory
+	        {at("dir/..."), ok},
+	        {backslashed(at("a/b")) + "\\. ", ok},
+	        {at("missing/..."), noent},
 	        {at("missing/../dir"), ok},
 	        {at("dir/../../") + root.substr(root.rfind('/') + 1) + "/a",
 	         ok},
@@ -801,6 +835,7 @@ TEST_F(host, opensonlyregularfiles)
 	        {at("file.txt/."), "text\n"},
 	        {at("file.txt. ."), "text\n"},
 	        {at("dir./page.htm"), "page\n"},
+	        {at("dir./page.htm "), "page\n"},
 	        {at("dir. /page.htm"), nullptr},
 	        {at("dir../page.htm"), nullptr},
 	        {at("dir/.../file.txt"), nullptr},

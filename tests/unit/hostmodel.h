@@ -1,4 +1,4 @@
-// The POSIX host's rules written the plainest way, with no cache and no
+// The POSIX host's rules written the simplest way, with no cache and no
 // shortcut, for the property test to hold the host to.
 #ifndef PLOTWALK_HOSTMODEL_H
 #define PLOTWALK_HOSTMODEL_H

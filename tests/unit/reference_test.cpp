@@ -16,24 +16,24 @@ namespace {
 // past the end faults instead of passing unnoticed.
 struct guardedtext {
 	char *base = nullptr;
-	size_t page = 0;
+	size_t mempage = 0; // the size of a memory page
 	char *text = nullptr;
 	explicit guardedtext(const std::string &s)
 	{
-		page = (size_t)sysconf(_SC_PAGESIZE);
-		void *p = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
+		mempage = (size_t)sysconf(_SC_PAGESIZE);
+		void *p = mmap(nullptr, 2 * mempage, PROT_READ | PROT_WRITE,
 		               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
 		if (p == MAP_FAILED)
 			return;
 		base = (char *)p;
-		mprotect(base + page, page, PROT_NONE);
-		text = base + page - s.size() - 1;
+		mprotect(base + mempage, mempage, PROT_NONE);
+		text = base + mempage - s.size() - 1;
 		memcpy(text, s.c_str(), s.size() + 1);
 	}
 	~guardedtext()
 	{
 		if (base != nullptr)
-			munmap(base, 2 * page);
+			munmap(base, 2 * mempage);
 	}
 	guardedtext(const guardedtext &) = delete;
 	guardedtext &operator=(const guardedtext &) = delete;
@@ -119,7 +119,7 @@ TEST(getworkfile, cutting)
 	}
 }
 
-// The equals signs' mask, and the shortcuts for a plain and a quoted
+// The equals signs' mask, and the shortcuts for an unquoted and a quoted
 // value, which must cut what cut() cuts, on random pieces in buffers that
 // hold leftovers of longer pieces.
 TEST(plainvalue, agreeswithcut)
