@@ -9,8 +9,8 @@
 // run ended on an error message or the report could not be written.  A
 // failed allocation or close aborts.
 //
-// Where a fast path stands beside the plain function it speeds up, a
-// paragraph names the plain twin and the test that holds the two equal.
+// Where a fast path stands beside the simplest function that does the
+// same, a paragraph names that twin and the test that holds the two equal.
 #include "plotwalk.h"
 
 #include <errno.h>
@@ -64,7 +64,8 @@ static int indexused;           // whether any slot may be filled
 // met before costs no cutting and no lookup.  The bytes after an equals
 // sign that begin with an entry's value, then white space or '>', are
 // that value.  Valid for the catalogue as indexed; only as much of it is
-// used as the catalogue needs, so that a small story touches few pages.
+// used as the catalogue needs, so that a small story touches few memory
+// pages.
 constexpr int memomaxbits = 12;
 constexpr int memosize = 1 << memomaxbits;
 constexpr int memominbits = 8;
@@ -211,7 +212,8 @@ static int settext(char *buf, int size, const char *src, int len)
 	return 1;
 }
 
-// Empties the memo; one never used is left untouched, as its pages are.
+// Empties the memo; one never used is left untouched, as are its memory
+// pages.
 static void forgetmemo()
 {
 	if (memoused)
@@ -593,8 +595,8 @@ int getworkfile(char *ref, int size, char *text)
 }
 
 // Fast twins of cut() for the scanner, sixteen bytes at a time:
-// plainvalue for an unquoted value, quotedvalue for a quoted one.
-// plainvalue.agreeswithcut in tests/unit/reference_test.cpp holds the
+// unquotedvalue for an unquoted value, quotedvalue for a quoted one.
+// unquotedvalue.agreeswithcut in tests/unit/reference_test.cpp holds the
 // three equal.
 
 // Bit i set where byte i of v has its top bit set; one instruction where
@@ -635,7 +637,7 @@ static unsigned stopbits(const char *p)
 // end of the piece, as most are; 0 when cut() must look.  Reads sixteen
 // bytes at a time up to the piece's end, so line has room for linepad
 // bytes past it.
-int plainvalue(const char *line, int e)
+int unquotedvalue(const char *line, int e)
 {
 	const char *p = line + e + 1;
 
@@ -782,7 +784,7 @@ static int probe(const char *path, int len)
 
 // Fast twin of the search for the next equals sign with strchr:
 // maskpiece finds them all in one pass over the piece.
-// plainvalue.agreeswithcut holds it to the bytes of the piece.
+// unquotedvalue.agreeswithcut holds it to the bytes of the piece.
 
 // Fills equals with one bit per byte of the piece of len bytes at line,
 // set where an equals sign stands.  All linesize bytes are read, sixteen
@@ -934,7 +936,7 @@ static int followat(char *line, int e, const char *lead, int leadlen)
 			reach<told>(m.status, after, m.len, lead, leadlen);
 			return m.len;
 		}
-		len = plainvalue(line, e);
+		len = unquotedvalue(line, e);
 		if (len > 0) {
 			uint16_t *status = statusof(after, len);
 			remember(after, len, status);

@@ -92,7 +92,7 @@ struct cutvalue {
 };
 
 int cut(char *text, cutvalue *v);
-int plainvalue(const char *line, int e);
+int unquotedvalue(const char *line, int e);
 int quotedvalue(char *line, int e, cutvalue *v);
 void maskpiece(const char *line, int len, uint64_t *equals);
 int getworkfile(char *ref, int size, char *text);

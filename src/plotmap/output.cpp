@@ -116,7 +116,7 @@ static int isc1(const unsigned char *s, int n)
 // '"' and '\\', and '<', '>' and '&', which could end the HTML page's
 // script or begin markup.
 struct bytetable {
-	char plain[256];
+	char asis[256];
 };
 
 static constexpr bytetable makejsontable()
@@ -124,12 +124,12 @@ static constexpr bytetable makejsontable()
 	bytetable t{};
 
 	for (int c = 0x20; c < 0x7f; c++)
-		t.plain[c] = c != '"' && c != '\\' && c != '<' && c != '>' &&
+		t.asis[c] = c != '"' && c != '\\' && c != '<' && c != '>' &&
 		             c != '&';
 	return t;
 }
 
-static constexpr bytetable jsonplain = makejsontable();
+static constexpr bytetable jsonasis = makejsontable();
 
 // Writes the text of a JSON string for the len bytes at s, without its
 // quotes, into o, which has room for 6 * len bytes; its length.  Besides
@@ -142,7 +142,7 @@ static int escapejson(const char *s, int len, char *o)
 	char *start = o;
 
 	for (int i = 0; i < len;) {
-		if (jsonplain.plain[u[i]]) {
+		if (jsonasis.asis[u[i]]) {
 			*o++ = s[i++];
 			continue;
 		}

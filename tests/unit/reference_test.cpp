@@ -122,7 +122,7 @@ TEST(getworkfile, cutting)
 // The equals signs' mask, and the shortcuts for an unquoted and a quoted
 // value, which must cut what cut() cuts, on random pieces in buffers that
 // hold leftovers of longer pieces.
-TEST(plainvalue, agreeswithcut)
+TEST(unquotedvalue, agreeswithcut)
 {
 	const char alphabet[] = "==  \"\"><:/\\\t\r\x01\xa0pa.h";
 	unsigned seed = 12345;
@@ -147,7 +147,8 @@ TEST(plainvalue, agreeswithcut)
 			memcpy(copy, line, sizeof copy);
 			memcpy(quoted, line, sizeof quoted);
 			cutvalue v{}, q{};
-			int n = cut(copy + e, &v), plain = plainvalue(line, e);
+			int n = cut(copy + e, &v),
+			    unquoted = unquotedvalue(line, e);
 			if (line[e + 1] == '"') {
 				ASSERT_EQ(quotedvalue(quoted, e, &q), n)
 				        << line + e;
@@ -158,10 +159,10 @@ TEST(plainvalue, agreeswithcut)
 				            q.hasseparator == v.hasseparator;
 				EXPECT_TRUE(n == 0 || same) << line + e;
 			}
-			if (plain == 0)
+			if (unquoted == 0)
 				continue;
 			fast++;
-			EXPECT_EQ(plain, n) << line + e;
+			EXPECT_EQ(unquoted, n) << line + e;
 			EXPECT_EQ(v.start, 1) << line + e;
 			EXPECT_FALSE(v.hascolon || v.hasseparator) << line + e;
 		}
