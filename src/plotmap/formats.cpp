@@ -227,10 +227,10 @@ static edge *countedges(int *n)
 			start = *n;
 		int k = at[l.to] - 1;
 		if (k >= start && k < *n) {
-			e[k].count++;
+			e[k].count += l.count;
 		} else {
 			at[l.to] = *n + 1;
-			e[(*n)++] = edge{l.from, l.to, 1, i};
+			e[(*n)++] = edge{l.from, l.to, l.count, i};
 		}
 	}
 	return e;

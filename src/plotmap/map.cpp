@@ -21,7 +21,9 @@ mapcounts counts;
 const char *outputpath;
 
 static int linkcap;
-static int page = -1; // the page whose links are coming
+static int page = -1;         // the page whose links are coming
+static int pagestart;         // its first link to a page
+static int sameto[flistsize]; // its link to a page, + 1
 
 [[noreturn]] void fatal(const char *format, ...)
 {
@@ -79,17 +81,27 @@ static void seelink(const walklink *l)
 		if (page >= 0)
 			endpage();
 		page = l->page;
+		pagestart = linkcount;
 	}
 	if (l->found == linkpage) {
+		// only JSON lists every link; the others want each pair of
+		// pages once, with how many links join them
+		int k = sameto[l->entry] - 1;
+		if (format != formatjson && k >= pagestart && k < linkcount) {
+			links[k].count++;
+			return;
+		}
 		// most links name their page as the directory lists it
 		const char *name = flist[l->entry].name;
 		int same = (int)strlen(name) == l->textlen &&
 		           memcmp(name, l->text, l->textlen) == 0;
 		links = (maplink *)grow(links, &linkcap, linkcount + 1,
 		                        sizeof *links);
+		sameto[l->entry] = linkcount + 1;
 		links[linkcount++] = maplink{
 		        (uint16_t)l->page, (uint16_t)l->entry, l->line,
-		        same ? -1 : keeptext(&linktexts, l->text, l->textlen)};
+		        same ? -1 : keeptext(&linktexts, l->text, l->textlen),
+		        1};
 	} else if (l->found == linknopage || l->found == linknofile) {
 		mapbroken b = {(uint16_t)l->page,
 		               (uint16_t)(l->found == linknofile), l->line, 0};

@@ -125,7 +125,7 @@ static constexpr bytetable makejsontable()
 
 	for (int c = 0x20; c < 0x7f; c++)
 		t.asis[c] = c != '"' && c != '\\' && c != '<' && c != '>' &&
-		             c != '&';
+		            c != '&';
 	return t;
 }
 

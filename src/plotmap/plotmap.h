@@ -23,12 +23,14 @@ struct textarena {
 };
 static_assert(linesize <= 256, "a value's length fits in a byte");
 
-// One link to a catalogued page that the walk followed.
+// One link to a catalogued page that the walk followed; outside JSON,
+// the first of a page's links to another page, standing for them all.
 struct maplink {
 	uint16_t from; // the catalogue position of the page it stands in
 	uint16_t to;   // the catalogue position of the page it names
 	int line;
-	int text; // its value, in linktexts; -1 for the page's own name
+	int text;  // its value, in linktexts; -1 for the page's own name
+	int count; // the links it stands for: 1 but outside JSON
 };
 
 // One link that names nothing: a bare name no page has, or a path with a
