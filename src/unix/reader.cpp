@@ -12,46 +12,18 @@
 #include <string.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 constexpr int readsize = 65536;
 constexpr int carrysize = 256; // longest piece passed over across blocks
 
-#if defined(__SSE2__)
-// 0xff where the byte of the sixteen at p is a LF, else 0.
-static __m128i lfsof(const char *p, __m128i lf)
-{
-	return _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)p), lf);
-}
-#endif
-
-// The LFs from p to end; sixteen bytes at a time where the processor
-// compares that many at once, each byte of sum counting those of its
-// column for at most 255 rounds, so that none wraps.
+// The LFs from p to end.
 static int countlf(const char *p, const char *end)
 {
 	int n = 0;
 
-#if defined(__SSE2__)
-	const __m128i lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
-	while (end - p >= 16) {
-		__m128i sum = zero;
-		for (int k = 0; k < 252 && end - p >= 64; k += 4, p += 64)
-			for (int i = 0; i < 4; i++)
-				sum = _mm_sub_epi8(sum, lfsof(p + 16 * i, lf));
-		if (end - p < 64)
-			for (; end - p >= 16; p += 16)
-				sum = _mm_sub_epi8(sum, lfsof(p, lf));
-		// the sixteen counts added up, in two halves
-		__m128i halves = _mm_sad_epu8(sum, zero);
-		n += _mm_cvtsi128_si32(halves) +
-		     _mm_cvtsi128_si32(_mm_srli_si128(halves, 8));
+	while ((p = (const char *)memchr(p, '\n', end - p)) != nullptr) {
+		n++;
+		p++;
 	}
-#endif
-	for (; p < end; p++)
-		n += *p == '\n';
 	return n;
 }
 
