@@ -293,26 +293,6 @@ static void endtexts(texttable *t)
 	free(t->count);
 }
 
-// For each target that the kept broken links of a page name, calls mark
-// with the first of those links and how many there are; they come page
-// by page.
-static void countmarks(void (*mark)(int first, int count))
-{
-	for (int start = 0, end; start < brokencount; start = end) {
-		texttable t;
-		for (end = start; end < brokencount &&
-		                  broken[end].from == broken[start].from;
-		     end++)
-			;
-		starttexts(&t, end - start);
-		for (int i = start; i < end; i++)
-			counttext(&t, i);
-		for (int k = 0; k < t.used; k++)
-			mark(t.first[k], t.count[k]);
-		endtexts(&t);
-	}
-}
-
 // The broken marks of the page whose broken links are kept, one entry:
 // [page, [texts], [links of each], [the first line of each], [a file?]],
 // each text once, in the order first met.
@@ -384,22 +364,35 @@ static void putdotpage(int p)
 	putstr("];\n");
 }
 
-// The node of each text that names nothing, across all pages.
-static texttable dottargets;
-
-static void putdotmark(int first, int count)
+// For each page and each target that its kept broken links name, a
+// dashed red edge to the target's node in targets, with how many links
+// there are; the broken links come page by page.
+static void putdotmarks(texttable *targets)
 {
-	putstr("  p");
-	putnum(broken[first].from);
-	putstr(" -> m");
-	// counting again only finds its node
-	putnum(counttext(&dottargets, first));
-	putstr(" [color=red, style=dashed");
-	if (count > 1) {
-		putstr(", label=");
-		putnum(count);
+	for (int start = 0, end; start < brokencount; start = end) {
+		texttable t;
+		for (end = start; end < brokencount &&
+		                  broken[end].from == broken[start].from;
+		     end++)
+			;
+		starttexts(&t, end - start);
+		for (int i = start; i < end; i++)
+			counttext(&t, i);
+		for (int k = 0; k < t.used; k++) {
+			putstr("  p");
+			putnum(broken[start].from);
+			putstr(" -> m");
+			// counting again only finds its node
+			putnum(counttext(targets, t.first[k]));
+			putstr(" [color=red, style=dashed");
+			if (t.count[k] > 1) {
+				putstr(", label=");
+				putnum(t.count[k]);
+			}
+			putstr("];\n");
+		}
+		endtexts(&t);
 	}
-	putstr("];\n");
 }
 
 static void putdotgraph()
@@ -438,21 +431,22 @@ static void putdotgraph()
 	free(e);
 	// one node for each text that names nothing, one edge for each page
 	// that holds it
-	starttexts(&dottargets, brokencount);
+	texttable targets;
+	starttexts(&targets, brokencount);
 	for (int i = 0; i < brokencount; i++)
-		counttext(&dottargets, i);
-	for (int k = 0; k < dottargets.used; k++) {
+		counttext(&targets, i);
+	for (int k = 0; k < targets.used; k++) {
 		int len;
 		const char *s = textof(&brokentexts,
-		                       broken[dottargets.first[k]].text, &len);
+		                       broken[targets.first[k]].text, &len);
 		putstr("  m");
 		putnum(k);
 		putstr(" [label=\"");
 		putdot(s, len);
 		putstr("\", shape=plaintext, fontcolor=red];\n");
 	}
-	countmarks(putdotmark);
-	endtexts(&dottargets);
+	putdotmarks(&targets);
+	endtexts(&targets);
 	putstr("}\n");
 }
 

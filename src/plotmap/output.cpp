@@ -174,18 +174,12 @@ static int escapejson(const char *s, int len, char *o)
 	return (int)(o - start);
 }
 
+// Every text the map holds is at most a path on the host.
+static_assert(6 * pathsize <= outsize, "an escaped text fits the buffer");
+
 void putjson(const char *s, int len)
 {
-	// a long text goes in parts of whole UTF-8 sequences
-	while (len > 0) {
-		int n = len < outsize / 6 ? len : outsize / 6;
-		for (int back = 0; n < len && back < 3 && (s[n] & 0xc0) == 0x80;
-		     back++)
-			n--;
-		outlen += escapejson(s, n, reserve(6 * n));
-		s += n;
-		len -= n;
-	}
+	outlen += escapejson(s, len, reserve(6 * len));
 }
 
 // The text of a DOT string, without its quotes: '"' and '\' escaped so
@@ -232,10 +226,8 @@ void putjsontext(const textarena *a, int text)
 {
 	int len;
 	const char *s = textof(a, text, &len);
-	char *o = reserve(6 * len + 2);
 
-	o[0] = '"';
-	int n = escapejson(s, len, o + 1);
-	o[n + 1] = '"';
-	outlen += n + 2;
+	put("\"", 1);
+	putjson(s, len);
+	put("\"", 1);
 }

@@ -109,7 +109,7 @@ void startoutput(FILE *stream);
 int endoutput();
 void putlong(const char *s, int len);
 void putnum(long n);
-void putjson(const char *s, int len);
+void putjson(const char *s, int len); // len at most pathsize
 void putdot(const char *s, int len);
 void putshown(const char *s, int len);
 void putjsontext(const textarena *a, int text);

@@ -42,8 +42,9 @@ struct hostdir {
 
 struct hostfile {
 	FILE *stream;
-	int line; // the line the last piece delivered begins on
-	int next; // the line the next piece begins on
+	int countlines; // whether hostfline is asked
+	int line;       // the line the last piece delivered begins on
+	int next;       // the line the next piece begins on
 };
 
 hostdir *hostopendir(const char *path)
@@ -94,6 +95,7 @@ hostfile *hostfopen(const char *path)
 	}
 	f = (hostfile *)xmalloc(sizeof *f);
 	f->stream = stream;
+	f->countlines = 0;
 	f->line = 0;
 	f->next = 1;
 	return f;
@@ -110,15 +112,17 @@ int hostcanopen(const char *path, int)
 	return 1;
 }
 
-// fgets, keeping count of the lines; a piece that ends in a LF ends its
-// line.
+// fgets, keeping count of the lines when asked; a piece that ends in a
+// LF ends its line.
 char *hostfgets(char *buf, int size, hostfile *f)
 {
 	if (fgets(buf, size, f->stream) == nullptr)
 		return nullptr;
-	f->line = f->next;
-	if (strchr(buf, '\n') != nullptr)
-		f->next++;
+	if (f->countlines) {
+		f->line = f->next;
+		if (strchr(buf, '\n') != nullptr)
+			f->next++;
+	}
 	return buf;
 }
 
@@ -131,8 +135,9 @@ char *hostfgetswith(char *buf, int size, hostfile *f, int c)
 	return nullptr;
 }
 
-void hostfcountlines(hostfile *)
+void hostfcountlines(hostfile *f)
 {
+	f->countlines = 1;
 }
 
 int hostfline(hostfile *f)
